@@ -1,0 +1,168 @@
+#include "db/databaseconnection.h"
+
+#include "db/queryresult.h"
+
+#include <libpq-fe.h>
+
+#include <poll.h>
+
+#include <cctype>
+#include <chrono>
+#include <iostream>
+
+namespace {
+
+// How often a waiting statement looks at the interruption flag, and how long
+// it waits for the server to answer a cancel request before giving up on it.
+constexpr int kWaitSliceMs = 100;
+constexpr auto kCancelGrace = std::chrono::milliseconds(1000);
+
+// A value as libpq's connection text takes it: unchanged when it is plain,
+// otherwise in single quotes with \' and \\.
+std::string connectionValue(const std::string &value)
+{
+    bool plain = !value.empty();
+    for (unsigned char c : value)
+        plain = plain && !std::isspace(c) && c != '\'' && c != '\\';
+    if (plain)
+        return value;
+    std::string quoted = "'";
+    for (char c : value) {
+        if (c == '\'' || c == '\\')
+            quoted += '\\';
+        quoted += c;
+    }
+    return quoted + "'";
+}
+
+} // namespace
+
+DatabaseConnection::DatabaseConnection(std::string user, std::string password, std::string dbname,
+                                       std::string hostaddr, std::string port)
+    : user(std::move(user))
+    , password(std::move(password))
+    , dbname(std::move(dbname))
+    , hostaddr(std::move(hostaddr))
+    , port(std::move(port))
+{
+}
+
+DatabaseConnection::~DatabaseConnection()
+{
+    close();
+}
+
+std::string DatabaseConnection::connectionString() const
+{
+    return "user=" + connectionValue(user) + " password=" + connectionValue(password)
+           + " dbname=" + connectionValue(dbname) + " hostaddr=" + connectionValue(hostaddr)
+           + " port=" + connectionValue(port);
+}
+
+bool DatabaseConnection::connect()
+{
+    close();
+    conn = PQconnectdb(connectionString().c_str());
+    return PQstatus(conn) == CONNECTION_OK;
+}
+
+bool DatabaseConnection::isConnected() const
+{
+    return conn && PQstatus(conn) == CONNECTION_OK;
+}
+
+bool DatabaseConnection::close()
+{
+    if (conn) {
+        PQfinish(conn);
+        conn = nullptr;
+    }
+    return true;
+}
+
+int DatabaseConnection::failedStatements() const
+{
+    return failed.load();
+}
+
+void DatabaseConnection::setStatementObserver(StatementObserver o)
+{
+    observer = std::move(o);
+}
+
+void DatabaseConnection::interrupt()
+{
+    interrupted.store(true);
+}
+
+void DatabaseConnection::clearInterruption()
+{
+    interrupted.store(false);
+}
+
+bool DatabaseConnection::isInterrupted() const
+{
+    return interrupted.load();
+}
+
+namespace {
+
+// Sends one statement and waits for its results in short slices, so that an
+// interruption is noticed even while the server does not answer. Returns the
+// last result, as PQexec would, or nullptr when none came.
+ResultPtr runStatement(PGconn *conn, const std::string &sql, const std::atomic<bool> &interrupted)
+{
+    if (!conn || interrupted.load() || !PQsendQuery(conn, sql.c_str()))
+        return nullptr;
+
+    using Clock = std::chrono::steady_clock;
+    std::unique_ptr<PGcancel, void (*)(PGcancel *)> cancel(nullptr, PQfreeCancel);
+    Clock::time_point giveUpAt;
+    ResultPtr last;
+    for (;;) {
+        while (PQisBusy(conn)) {
+            if (interrupted.load()) {
+                if (!cancel) {
+                    cancel.reset(PQgetCancel(conn));
+                    char message[256];
+                    if (cancel)
+                        PQcancel(cancel.get(), message, sizeof message);
+                    giveUpAt = Clock::now() + kCancelGrace;
+                } else if (Clock::now() >= giveUpAt) {
+                    // The server does not even answer the cancel request:
+                    // leave the statement behind; the connection stays busy.
+                    return nullptr;
+                }
+            }
+            pollfd fd{PQsocket(conn), POLLIN, 0};
+            if (fd.fd < 0)
+                return nullptr;
+            poll(&fd, 1, kWaitSliceMs);
+            if (!PQconsumeInput(conn))
+                break; // connection lost: PQgetResult reports the error
+        }
+        PGresult *result = PQgetResult(conn);
+        if (!result)
+            break;
+        last.reset(result);
+        const ExecStatusType status = PQresultStatus(result);
+        if (status == PGRES_COPY_IN || status == PGRES_COPY_OUT || status == PGRES_COPY_BOTH)
+            break;
+    }
+    return last;
+}
+
+} // namespace
+
+PGresult *executeQuery(DatabaseConnection *conexao, const std::string &sql)
+{
+    if (conexao->observer)
+        conexao->observer(sql);
+    ResultPtr result = runStatement(conexao->conn, sql, conexao->interrupted);
+    const ExecStatusType status = PQresultStatus(result.get());
+    if (result && (status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK))
+        return result.release();
+    ++conexao->failed;
+    std::cout << sql << std::endl;
+    return nullptr;
+}

@@ -1,0 +1,69 @@
+#pragma once
+
+// The program's one handle on the machine's database, and the function that
+// runs one SQL text on it. libpq stays out of this header.
+
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <string>
+
+typedef struct pg_conn PGconn;
+typedef struct pg_result PGresult;
+
+class DatabaseConnection
+{
+public:
+    using StatementObserver = std::function<void(const std::string &sql)>;
+
+    DatabaseConnection(std::string user, std::string password, std::string dbname,
+                       std::string hostaddr, std::string port);
+    ~DatabaseConnection();
+
+    DatabaseConnection(const DatabaseConnection &) = delete;
+    DatabaseConnection &operator=(const DatabaseConnection &) = delete;
+
+    // Opens the connection; blocks until libpq has connected or failed.
+    bool connect();
+    bool isConnected() const;
+    // Finishes the connection; idempotent. Always true.
+    bool close();
+
+    // The text handed to PQconnectdb: user, password, dbname, hostaddr, port.
+    std::string connectionString() const;
+
+    // Statements that did not succeed through executeQuery since construction.
+    int failedStatements() const;
+
+    // Called with every SQL text before it is sent. Tests install one to see
+    // the exact statements; the program never does.
+    void setStatementObserver(StatementObserver observer);
+
+    // Asks the statement running on this connection, if any, to stop, and
+    // makes every further statement fail at once until clearInterruption().
+    // Safe to call from any thread.
+    void interrupt();
+    void clearInterruption();
+    bool isInterrupted() const;
+
+    PGconn *handle() const { return conn; }
+
+private:
+    friend PGresult *executeQuery(DatabaseConnection *conexao, const std::string &sql);
+
+    std::string user;
+    std::string password;
+    std::string dbname;
+    std::string hostaddr;
+    std::string port;
+    PGconn *conn = nullptr;
+
+    StatementObserver observer;
+    std::atomic<int> failed{0};
+    std::atomic<bool> interrupted{false};
+};
+
+// Runs one SQL text. Returns the result (the caller clears it) only for
+// PGRES_COMMAND_OK and PGRES_TUPLES_OK; otherwise prints the SQL text on one
+// line of standard output and returns nullptr.
+PGresult *executeQuery(DatabaseConnection *conexao, const std::string &sql);

@@ -1,0 +1,40 @@
+#pragma once
+
+#include "db/genericentity.h"
+
+#include <string>
+#include <vector>
+
+class NumeroClassificacaoTreino;
+
+// One variety the machine sorts (table treino), with its class entries,
+// which it loads at construction and owns.
+class Treino : public Quorbel::GenericEntity
+{
+public:
+    Treino(DatabaseConnection *conexao, int id, std::string nome, bool ativo,
+           std::string diretorio, int num_classificacoes);
+    virtual ~Treino();
+
+    Treino(const Treino &) = delete;
+    Treino &operator=(const Treino &) = delete;
+
+    std::string tableName() const override;
+    std::vector<std::string> columnNames() const override;
+    std::vector<std::string> columnValues() const override;
+    void loadFromRow(const PGresult *result) override;
+    int columnCount() const override;
+
+    const std::string &getNome() const { return nome; }
+
+    // Varieties with at least one classification event in [inicio, fim],
+    // by name; the caller owns them.
+    static std::vector<Treino *> listarComEventosNoPeriodo(DatabaseConnection *conexao,
+                                                          long inicio, long fim);
+
+    std::string diretorio;
+    std::string nome;
+    bool ativo;
+    int num_classificacoes;
+    std::vector<NumeroClassificacaoTreino *> classificacoes;
+};

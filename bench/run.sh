@@ -1,0 +1,114 @@
+#!/usr/bin/env bash
+# Benchmark of relatorio-cli (not a test; run by hand). For each dataset size
+# and both modes it prints wall time, CPU time, peak resident memory and the
+# number of statements sent, then the same statements replayed with psql on
+# the same server as a baseline, and the ratio program/replay. Finally the
+# longest stall of the GUI thread while a report runs (offscreen).
+#   usage: bench/run.sh [medium|large|all]   (default all)
+# Needs a build in build/ (scripts/setup.sh). Uses a throwaway cluster on
+# 127.0.0.1 with log_statement=all.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${BUILD_DIR:-$root/build}
+which=${1:-all}
+
+if [ -z "${QUORBEL_TEST_PORT:-}" ] || [ -z "${QUORBEL_BENCH_INSIDE:-}" ]; then
+    export QUORBEL_BENCH_INSIDE=1
+    export QUORBEL_PG_OPTIONS="-c log_statement=all -c log_line_prefix= -c shared_buffers=512MB -c work_mem=32MB"
+    exec "$root/scripts/with-test-db.sh" "$0" "$@"
+fi
+
+owner="user=quorbel dbname=BDQuorbel hostaddr=127.0.0.1 port=$QUORBEL_TEST_PORT"
+export PGPASSWORD=tarnek
+work=$(mktemp -d /tmp/quorbel-bench.XXXXXX)
+trap 'rm -rf "$work"' EXIT
+mkdir -p "$work/config/Quorbel" "$work/out"
+cat > "$work/config/Quorbel/RelatorioGerador.conf" <<CONF
+[General]
+BD_ADDR=127.0.0.1
+5432=$QUORBEL_TEST_PORT
+DIRETORIO=$work/out
+CONF
+export TZ=America/Sao_Paulo
+
+load() { # name, then psql variables of scripts/demo-data.sql
+    local name=$1
+    shift
+    psql -X -q "$owner" -c "truncate treino, numero_classificacao_treino, funcionario, sessao, evento_muda restart identity" >/dev/null
+    local t0=$SECONDS
+    psql -X -q -v ON_ERROR_STOP=1 -v fuso=$TZ "$@" "$owner" -f "$root/scripts/demo-data.sql" \
+        | sed -n '3p' | awk -F'|' -v n="$name" -v s=$((SECONDS - t0)) \
+        '{gsub(/ /,""); printf "dataset %s: %s varieties, %s employees, %s machine sessions, %s employee sessions, %s events (loaded in %ss)\n", n, $1, $2, $3, $4, $5, s}'
+    psql -X -q "$owner" -c "vacuum analyze" >/dev/null 2>&1 || true
+}
+
+# report NAME INICIO FIM [--separar-sessoes]
+report() {
+    local name=$1 inicio=$2 fim=$3
+    shift 3
+    local log=$QUORBEL_TEST_SERVER_LOG
+    local before
+    before=$(stat -c %s "$log")
+    XDG_CONFIG_HOME=$work/config /usr/bin/time -v -o "$work/time" \
+        "$build/relatorio-cli" --inicio "$inicio" --fim "$fim" "$@" >/dev/null 2>"$work/stderr" \
+        || { cat "$work/stderr" >&2; return 1; }
+    sleep 0.5
+    tail -c +$((before + 1)) "$log" | sed -n 's/^LOG:  statement: //p' | sed 's/$/;/' > "$work/statements.sql"
+    local count
+    count=$(wc -l < "$work/statements.sql")
+    local wall cpu_user cpu_sys rss
+    wall=$(sed -n 's/.*Elapsed (wall clock) time (h:mm:ss or m:ss): //p' "$work/time")
+    cpu_user=$(sed -n 's/.*User time (seconds): //p' "$work/time")
+    cpu_sys=$(sed -n 's/.*System time (seconds): //p' "$work/time")
+    rss=$(sed -n 's/.*Maximum resident set size (kbytes): //p' "$work/time")
+    local r0 r1
+    r0=$(date +%s.%N)
+    psql -X -q -o /dev/null "$owner" -f "$work/statements.sql"
+    r1=$(date +%s.%N)
+    python3 - "$name" "$wall" "$cpu_user" "$cpu_sys" "$rss" "$count" "$r0" "$r1" <<'PY'
+import sys
+name, wall, user, sysc, rss, count, r0, r1 = sys.argv[1:]
+parts = [float(p) for p in wall.split(':')]
+w = 0.0
+for p in parts:
+    w = w * 60 + p
+replay = float(r1) - float(r0)
+print(f"| {name} | {w:.2f} s | {float(user) + float(sysc):.2f} s | {int(rss) / 1024:.1f} MB "
+      f"| {count} | {replay:.2f} s | {w / replay:.2f} |")
+PY
+}
+
+stall() { # NAME INICIO FIM SEPARAR
+    QT_QPA_PLATFORM=offscreen XDG_CONFIG_HOME=$work/config "$build/bench/gui-stall" \
+        "$1" "$2" "$3" "$4" "$work/out"
+}
+
+header() {
+    echo
+    echo "| run | wall | CPU | peak RSS | statements | psql replay | program/replay |"
+    echo "|---|---|---|---|---|---|---|"
+}
+
+run_size() { # name inicio fim demo-data variables...
+    local name=$1 inicio=$2 fim=$3
+    shift 3
+    load "$name" "$@"
+    header
+    report "$name, whole period" "$inicio" "$fim"
+    report "$name, separated sessions" "$inicio" "$fim" --separar-sessoes
+    cmake --build "$build" --target gui-stall >/dev/null 2>&1 || true
+    if [ -x "$build/bench/gui-stall" ]; then
+        stall "$name, whole period" "$inicio" "$fim" 0
+        stall "$name, separated sessions" "$inicio" "$fim" 1
+    fi
+}
+
+echo "machine: $(nproc) cores, $(free -g | awk '/Mem:/{print $2}') GiB, $(uname -sr); PostgreSQL $(psql -X -Atc 'show server_version' "$owner")"
+if [ "$which" = medium ] || [ "$which" = all ]; then
+    run_size medium "2026-01-05 00:00" "2026-04-04 23:59:59" \
+        -v inicio=2026-01-05 -v dias=90 -v variedades=6 -v funcionarios=12 -v turnos=2 -v operadores=3 -v por_hora=450
+fi
+if [ "$which" = large ] || [ "$which" = all ]; then
+    run_size large "2025-01-01 00:00" "2025-12-31 23:59:59" \
+        -v inicio=2025-01-01 -v dias=365 -v variedades=8 -v funcionarios=40 -v turnos=7 -v operadores=10 -v por_hora=1300
+fi

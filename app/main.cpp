@@ -5,6 +5,9 @@
 
 int main(int argc, char *argv[])
 {
+    // An unreachable machine would otherwise hold the window for minutes.
+    if (!qEnvironmentVariableIsSet("PGCONNECT_TIMEOUT"))
+        qputenv("PGCONNECT_TIMEOUT", "10");
     QCoreApplication::setOrganizationName("Quorbel");
     QCoreApplication::setApplicationName("RelatorioGerador");
     Q_INIT_RESOURCE(img);

@@ -1,0 +1,42 @@
+#include "app/opcoesdialog.h"
+
+#include "app/configuracoes.h"
+#include "ui_opcoesdialog.h"
+
+#include <QFileDialog>
+
+OpcoesDialog::OpcoesDialog(QWidget *parent)
+    : QDialog(parent)
+    , ui(new Ui::OpcoesDialog)
+{
+    carregarConfiguracoes();
+    ui->setupUi(this);
+    ui->txtAddress->setText(enderecoBanco);
+    ui->txtPort->setText(portaBanco);
+    ui->txtDir->setText(diretorioRelatorio);
+}
+
+OpcoesDialog::~OpcoesDialog()
+{
+    delete ui;
+}
+
+void OpcoesDialog::salvar()
+{
+    enderecoBanco = ui->txtAddress->text();
+    portaBanco = ui->txtPort->text();
+    diretorioRelatorio = ui->txtDir->text();
+    salvarConfiguracoes();
+}
+
+void OpcoesDialog::on_btnAlterarDir_clicked()
+{
+    QFileDialog dialogo(this, QStringLiteral("a"), ui->txtDir->text(), QString());
+    QT_WARNING_PUSH
+    QT_WARNING_DISABLE_DEPRECATED
+    dialogo.setFileMode(QFileDialog::DirectoryOnly);
+    QT_WARNING_POP
+    dialogo.setOption(QFileDialog::ShowDirsOnly, true);
+    if (dialogo.exec() == QDialog::Accepted)
+        ui->txtDir->setText(dialogo.selectedFiles().value(0));
+}

@@ -1,0 +1,29 @@
+#pragma once
+
+// Edits the database address and port and the report directory.
+
+#include <QDialog>
+
+namespace Ui {
+class OpcoesDialog;
+}
+
+class OpcoesDialog : public QDialog
+{
+    Q_OBJECT
+
+public:
+    // Reloads the stored settings and shows them.
+    explicit OpcoesDialog(QWidget *parent = nullptr);
+    ~OpcoesDialog() override;
+
+public slots:
+    // Copies the three fields into the settings and stores them, as typed.
+    void salvar();
+
+private slots:
+    void on_btnAlterarDir_clicked();
+
+private:
+    Ui::OpcoesDialog *ui;
+};

@@ -1,1 +1,0 @@
-int quorbelScreenPlaceholder = 0;

@@ -1,0 +1,187 @@
+#include "screen/telarelatorio.h"
+
+#include "app/configuracoes.h"
+#include "db/databaseconnection.h"
+#include "report/relatorio.h"
+#include "ui_telarelatorio.h"
+
+#include <QDateTime>
+#include <QMessageBox>
+
+#include <cstdint>
+#include <limits>
+
+namespace {
+
+// The database keeps instants as 32-bit seconds since 1970-01-01 00:00 UTC.
+constexpr qint64 kPrimeiroInstante = 0;
+constexpr qint64 kUltimoInstante = std::numeric_limits<std::int32_t>::max();
+
+bool instanteRegistravel(const QDateTime &instante)
+{
+    const qint64 segundos = instante.toSecsSinceEpoch();
+    return segundos >= kPrimeiroInstante && segundos <= kUltimoInstante;
+}
+
+QString formatarInstante(qint64 segundos)
+{
+    return QDateTime::fromSecsSinceEpoch(segundos, Qt::LocalTime).toString("dd/MM/yyyy hh:mm:ss");
+}
+
+} // namespace
+
+TelaRelatorio::TelaRelatorio(QWidget *parent)
+    : QWidget(parent)
+    , ui(new Ui::TelaRelatorio)
+{
+    ui->setupUi(this);
+
+    ui->calendarDataFinal->showToday();
+    const QDate dataFinal = ui->calendarDataFinal->selectedDate();
+    ui->calendarDataInicio->setSelectedDate(QDate(dataFinal.year(), dataFinal.month(), 1));
+
+    ui->labelInicio->setText(formatarDataHora(ui->calendarDataInicio->selectedDate(),
+                                              ui->timeDataInicio->time()));
+    ui->labelFinal->setText(formatarDataHora(ui->calendarDataFinal->selectedDate(),
+                                             ui->timeDataFinal->time()));
+
+    conectar();
+}
+
+TelaRelatorio::~TelaRelatorio()
+{
+    if (relatorio) {
+        relatorio->cancelar();
+        relatorio->wait();
+    }
+    conexao.reset();
+    delete ui;
+}
+
+QString TelaRelatorio::formatarDataHora(const QDate &data, const QTime &hora)
+{
+    return data.toString("dd/MM/yyyy") + " " + hora.toString("hh:mm");
+}
+
+bool TelaRelatorio::conectar()
+{
+    // The running job owns the connection until its outcome arrives.
+    if (relatorioRodando())
+        return false;
+
+    emit message(QStringLiteral("Aguarde. Conectando..."), 0);
+    // Replacing the current connection closes and destroys the previous one.
+    conexao = std::make_unique<DatabaseConnection>("quorbel", "tarnek", "BDQuorbel",
+                                                   enderecoBanco.toStdString(),
+                                                   portaBanco.toStdString());
+    const bool conectado = conexao->connect();
+    ui->led->setChecked(conectado);
+    if (conectado)
+        emit message(QStringLiteral("Conectado com sucesso."), 5000);
+    else
+        emit message(QStringLiteral("Falha ao conectar com banco de dados. Verifique se o "
+                                    "endereço de IP da máquina está correto."),
+                     5000);
+    return conectado;
+}
+
+void TelaRelatorio::desconectar()
+{
+    if (relatorioRodando())
+        return;
+
+    if (conexao) {
+        conexao->close();
+        emit message(QStringLiteral("Banco desconectado."), 5000);
+    }
+    ui->led->setChecked(conexao && conexao->isConnected());
+    conexao.reset();
+}
+
+void TelaRelatorio::on_calendarDataFinal_selectionChanged()
+{
+    ui->labelFinal->setText(
+        formatarDataHora(ui->calendarDataFinal->selectedDate(), ui->timeDataFinal->time()));
+}
+
+void TelaRelatorio::on_calendarDataInicio_selectionChanged()
+{
+    ui->labelInicio->setText(
+        formatarDataHora(ui->calendarDataInicio->selectedDate(), ui->timeDataInicio->time()));
+}
+
+void TelaRelatorio::on_timeDataInicio_timeChanged(QTime time)
+{
+    ui->labelInicio->setText(formatarDataHora(ui->calendarDataInicio->selectedDate(), time));
+}
+
+void TelaRelatorio::on_timeDataFinal_timeChanged(QTime time)
+{
+    ui->labelFinal->setText(formatarDataHora(ui->calendarDataFinal->selectedDate(), time));
+}
+
+void TelaRelatorio::on_botaoGeraRelatorio_clicked()
+{
+    const QDate dataInicio = ui->calendarDataInicio->selectedDate();
+    const QTime horaInicio = ui->timeDataInicio->time();
+    const QDate dataFinal = ui->calendarDataFinal->selectedDate();
+    const QTime horaFinal = ui->timeDataFinal->time();
+
+    if (!conexao || !conexao->isConnected()) {
+        QMessageBox::warning(this, tr("Erro!"), tr("Não está conectado à máquina."));
+        return;
+    }
+    if (dataFinal < dataInicio || (dataFinal == dataInicio && horaFinal < horaInicio)) {
+        QMessageBox::warning(
+            this, tr("Erro!"),
+            tr("Data final anterior a data inicial. O relatório não pode ser gerado."));
+        return;
+    }
+    const QDateTime inicio(dataInicio, horaInicio, Qt::LocalTime);
+    const QDateTime fim(dataFinal, horaFinal, Qt::LocalTime);
+    // Outside this range the period would wrap around in the database.
+    if (!instanteRegistravel(inicio) || !instanteRegistravel(fim)) {
+        QMessageBox::warning(this, tr("Erro!"),
+                             tr("O período deve estar entre %1 e %2, os instantes que o banco "
+                                "de dados registra. O relatório não pode ser gerado.")
+                                 .arg(formatarInstante(kPrimeiroInstante),
+                                      formatarInstante(kUltimoInstante)));
+        return;
+    }
+
+    const std::string diretorio = diretorioRelatorio.toStdString();
+    relatorio = new Relatorio(this);
+    connect(relatorio, &Relatorio::relatorioGerado, this, &TelaRelatorio::finalizarRelatorio);
+    connect(relatorio, &Relatorio::progresso, this, &TelaRelatorio::progressoRelatorio);
+    relatorio->configurar(conexao.get(), inicio, fim, 5, diretorio,
+                          ui->separarSessoes->isChecked());
+
+    ui->botaoGeraRelatorio->setEnabled(false);
+    ui->botaoGeraRelatorio->setText(tr("Gerando relatório..."));
+    emit relatorioEmAndamento(true);
+    relatorio->start(QThread::InheritPriority);
+}
+
+void TelaRelatorio::finalizarRelatorio(bool sucesso)
+{
+    if (relatorio) {
+        // Only the running job ends the running state.
+        if (sender() != relatorio)
+            return;
+        // Its run() has delivered the outcome, so its thread is ending.
+        relatorio->wait();
+        relatorio->deleteLater();
+        relatorio = nullptr;
+    }
+
+    ui->botaoGeraRelatorio->setEnabled(true);
+    ui->botaoGeraRelatorio->setText(tr("Gerar Relatório"));
+    emit relatorioEmAndamento(false);
+
+    if (sucesso)
+        QMessageBox::warning(this, tr("Aviso"), tr("Relatório gerado com sucesso!"));
+    else
+        QMessageBox::warning(this, tr("Aviso"),
+                             tr("Nossa! Não foi possível gerar o relatorio.\n"
+                                "Por favor, entre em contato com seu fornecedor."));
+}

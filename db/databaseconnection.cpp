@@ -107,12 +107,31 @@ bool DatabaseConnection::isInterrupted() const
 
 namespace {
 
+// A statement left behind by an interruption keeps libpq busy until its
+// results are read: collect them once the server has finished it, so the
+// connection serves again.
+void collectLeftBehind(PGconn *conn)
+{
+    if (PQtransactionStatus(conn) != PQTRANS_ACTIVE || !PQconsumeInput(conn))
+        return;
+    while (!PQisBusy(conn)) {
+        const ResultPtr result(PQgetResult(conn));
+        const ExecStatusType status = PQresultStatus(result.get());
+        if (!result || status == PGRES_COPY_IN || status == PGRES_COPY_OUT
+            || status == PGRES_COPY_BOTH)
+            break;
+    }
+}
+
 // Sends one statement and waits for its results in short slices, so that an
 // interruption is noticed even while the server does not answer. Returns the
 // last result, as PQexec would, or nullptr when none came.
 ResultPtr runStatement(PGconn *conn, const std::string &sql, const std::atomic<bool> &interrupted)
 {
-    if (!conn || interrupted.load() || !PQsendQuery(conn, sql.c_str()))
+    if (!conn || interrupted.load())
+        return nullptr;
+    collectLeftBehind(conn);
+    if (!PQsendQuery(conn, sql.c_str()))
         return nullptr;
 
     using Clock = std::chrono::steady_clock;

@@ -6,9 +6,10 @@
 #include <QDateTime>
 #include <QThread>
 
-#include <cstdio>
+#include <mutex>
 #include <string>
 
+class ArquivoRelatorio;
 class DatabaseConnection;
 
 class Relatorio : public QThread
@@ -35,16 +36,20 @@ public:
 
 signals:
     void relatorioGerado(bool sucesso);
-    // Summaries written so far and summaries planned; planned may grow once
-    // the sessions of a variety are known.
+    // Steps done so far and steps planned: one per summary, and in separated
+    // mode one for a variety that turns out to have no machine session.
+    // Planned may grow once the sessions of a variety are known.
     void progresso(int feitos, int previstos);
 
 protected:
     void run() override;
 
 private:
-    class Saida;
+    using Saida = ArquivoRelatorio;
     void escreverResumo(Saida &saida, int idTreino, long inicio, long fim);
+    // A cancellation was asked for, or the file already failed: stop before
+    // the next statement.
+    bool deveParar(const Saida &saida) const;
 
     DatabaseConnection *conexao = nullptr;
     QDateTime dataInicio;
@@ -52,4 +57,9 @@ private:
     int numeroClasses = 0;
     std::string diretorioSaida;
     bool separarSessoes = false;
+
+    // Keeps cancelar() from touching the connection once run() has handed it
+    // back.
+    std::mutex mutexCancelamento;
+    bool emExecucao = false;
 };

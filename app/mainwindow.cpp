@@ -34,7 +34,8 @@ MainWindow::MainWindow(QWidget *parent)
     connect(tela, &TelaRelatorio::relatorioEmAndamento, this, [this, progresso](bool emAndamento) {
         ui->actionConectar->setEnabled(!emAndamento);
         ui->actionDesconectar->setEnabled(!emAndamento);
-        progresso->setRange(0, 0);
+        if (emAndamento)
+            progresso->setRange(0, 0);
         progresso->setVisible(emAndamento);
     });
     connect(tela, &TelaRelatorio::progressoRelatorio, progresso,

@@ -17,6 +17,7 @@
 
 #include <chrono>
 #include <climits>
+#include <cstdlib>
 #include <thread>
 #include <vector>
 
@@ -109,10 +110,10 @@ bool adminExec(const S &sql)
     return ok;
 }
 
-// Waits until the connection's server process is running a statement.
-bool waitUntilActive(const DatabaseConnection &conexao)
+// Waits until the connection's server process sleeps in pg_sleep.
+bool waitUntilSleeping(const DatabaseConnection &conexao)
 {
-    const S sql = "select count(*) from pg_stat_activity where state = 'active' and pid = "
+    const S sql = "select count(*) from pg_stat_activity where wait_event = 'PgSleep' and pid = "
                   + std::to_string(PQbackendPID(conexao.handle()));
     const auto giveUpAt = std::chrono::steady_clock::now() + std::chrono::seconds(20);
     while (std::chrono::steady_clock::now() < giveUpAt) {
@@ -128,7 +129,7 @@ bool waitUntilActive(const DatabaseConnection &conexao)
 PGresult *runInterrupted(DatabaseConnection &conexao, const S &sql, bool *sawItRunning)
 {
     std::thread other([&] {
-        *sawItRunning = waitUntilActive(conexao);
+        *sawItRunning = waitUntilSleeping(conexao);
         conexao.interrupt();
     });
     PGresult *result = executeQuery(&conexao, sql);
@@ -513,14 +514,15 @@ private slots:
 
     void statementLeftBehindIsCollected()
     {
-        // The statement swallows the cancel and keeps the server busy a while
-        // longer, so the interrupted call returns without its result.
+        // The statement swallows the cancel and then waits for a lock the test
+        // holds, so the interrupted call returns without its result.
+        QVERIFY(TestSupport::exec("select pg_advisory_lock(4242)"));
         auto conexao = TestSupport::connect();
         const TestSupport::CoutCapture out;
         bool sawItRunning = false;
         const ResultPtr result(runInterrupted(
-            *conexao, "do $$ begin perform pg_sleep(30); "
-                      "exception when query_canceled then perform pg_sleep(4); end $$",
+            *conexao, "do $$ begin perform pg_sleep(30); exception when query_canceled "
+                      "then perform pg_advisory_lock(4242); end $$",
             &sawItRunning));
         QVERIFY(sawItRunning);
         QVERIFY(!result);
@@ -529,6 +531,8 @@ private slots:
             const ResultPtr r(executeQuery(conexao.get(), "select 1"));
             return getInt(r.get(), 0, 0) == 1;
         };
+        QVERIFY(!works());
+        QVERIFY(TestSupport::exec("select pg_advisory_unlock(4242)"));
         QTRY_VERIFY_WITH_TIMEOUT(works(), 20000);
     }
 };

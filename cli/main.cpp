@@ -278,7 +278,7 @@ int main(int argc, char *argv[])
     QObject::connect(&relatorio, &Relatorio::progresso, &app, [&](int feitos, int previstos) {
         if (!terminal || interrompido)
             return;
-        std::fprintf(stderr, "\rGerando relatório: %d de %d resumos", feitos, previstos);
+        std::fprintf(stderr, "\rGerando relatório: %d de %d  ", feitos, previstos);
         std::fflush(stderr);
         linhaDeProgresso = true;
     });

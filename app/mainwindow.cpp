@@ -39,10 +39,10 @@ MainWindow::MainWindow(QWidget *parent)
         progresso->setVisible(emAndamento);
     });
     connect(tela, &TelaRelatorio::progressoRelatorio, progresso,
-            [progresso](int feitos, int previstos) {
-                progresso->setRange(0, previstos);
-                progresso->setValue(feitos);
-            });
+        [progresso](int feitos, int previstos) {
+            progresso->setRange(0, previstos);
+            progresso->setValue(feitos);
+        });
 }
 
 MainWindow::~MainWindow()

@@ -40,10 +40,10 @@ TelaRelatorio::TelaRelatorio(QWidget *parent)
     const QDate dataFinal = ui->calendarDataFinal->selectedDate();
     ui->calendarDataInicio->setSelectedDate(QDate(dataFinal.year(), dataFinal.month(), 1));
 
-    ui->labelInicio->setText(formatarDataHora(ui->calendarDataInicio->selectedDate(),
-                                              ui->timeDataInicio->time()));
-    ui->labelFinal->setText(formatarDataHora(ui->calendarDataFinal->selectedDate(),
-                                             ui->timeDataFinal->time()));
+    ui->labelInicio->setText(
+        formatarDataHora(ui->calendarDataInicio->selectedDate(), ui->timeDataInicio->time()));
+    ui->labelFinal->setText(
+        formatarDataHora(ui->calendarDataFinal->selectedDate(), ui->timeDataFinal->time()));
 
     conectar();
 }
@@ -71,9 +71,8 @@ bool TelaRelatorio::conectar()
 
     emit message(QStringLiteral("Aguarde. Conectando..."), 0);
     // Replacing the current connection closes and destroys the previous one.
-    conexao = std::make_unique<DatabaseConnection>("quorbel", "tarnek", "BDQuorbel",
-                                                   enderecoBanco.toStdString(),
-                                                   portaBanco.toStdString());
+    conexao = std::make_unique<DatabaseConnection>(
+        "quorbel", "tarnek", "BDQuorbel", enderecoBanco.toStdString(), portaBanco.toStdString());
     const bool conectado = conexao->connect();
     ui->led->setChecked(conectado);
     if (conectado)
@@ -81,7 +80,7 @@ bool TelaRelatorio::conectar()
     else
         emit message(QStringLiteral("Falha ao conectar com banco de dados. Verifique se o "
                                     "endereço de IP da máquina está correto."),
-                     5000);
+            5000);
     return conectado;
 }
 
@@ -132,8 +131,7 @@ void TelaRelatorio::on_botaoGeraRelatorio_clicked()
         return;
     }
     if (dataFinal < dataInicio || (dataFinal == dataInicio && horaFinal < horaInicio)) {
-        QMessageBox::warning(
-            this, tr("Erro!"),
+        QMessageBox::warning(this, tr("Erro!"),
             tr("Data final anterior a data inicial. O relatório não pode ser gerado."));
         return;
     }
@@ -142,10 +140,9 @@ void TelaRelatorio::on_botaoGeraRelatorio_clicked()
     // Outside this range the period would wrap around in the database.
     if (!instanteRegistravel(inicio) || !instanteRegistravel(fim)) {
         QMessageBox::warning(this, tr("Erro!"),
-                             tr("O período deve estar entre %1 e %2, os instantes que o banco "
-                                "de dados registra. O relatório não pode ser gerado.")
-                                 .arg(formatarInstante(kPrimeiroInstante),
-                                      formatarInstante(kUltimoInstante)));
+            tr("O período deve estar entre %1 e %2, os instantes que o banco "
+               "de dados registra. O relatório não pode ser gerado.")
+                .arg(formatarInstante(kPrimeiroInstante), formatarInstante(kUltimoInstante)));
         return;
     }
 
@@ -153,8 +150,8 @@ void TelaRelatorio::on_botaoGeraRelatorio_clicked()
     relatorio = new Relatorio(this);
     connect(relatorio, &Relatorio::relatorioGerado, this, &TelaRelatorio::finalizarRelatorio);
     connect(relatorio, &Relatorio::progresso, this, &TelaRelatorio::progressoRelatorio);
-    relatorio->configurar(conexao.get(), inicio, fim, 5, diretorio,
-                          ui->separarSessoes->isChecked());
+    relatorio->configurar(
+        conexao.get(), inicio, fim, 5, diretorio, ui->separarSessoes->isChecked());
 
     ui->botaoGeraRelatorio->setEnabled(false);
     ui->botaoGeraRelatorio->setText(tr("Gerando relatório..."));
@@ -182,6 +179,6 @@ void TelaRelatorio::finalizarRelatorio(bool sucesso)
         QMessageBox::warning(this, tr("Aviso"), tr("Relatório gerado com sucesso!"));
     else
         QMessageBox::warning(this, tr("Aviso"),
-                             tr("Nossa! Não foi possível gerar o relatorio.\n"
-                                "Por favor, entre em contato com seu fornecedor."));
+            tr("Nossa! Não foi possível gerar o relatorio.\n"
+               "Por favor, entre em contato com seu fornecedor."));
 }

@@ -329,10 +329,12 @@ void TestScreen::formObjects_data()
     QTest::newRow("labelTitulo3") << "labelTitulo3" << "QLabel" << "até" << iskoola << 16;
     QTest::newRow("labelDataInicio")
         << "labelDataInicio" << "QLabel" << "Data Inicial" << iskoola << 16;
-    QTest::newRow("labelDataFinal") << "labelDataFinal" << "QLabel" << "Data Final" << iskoola << 16;
+    QTest::newRow("labelDataFinal")
+        << "labelDataFinal" << "QLabel" << "Data Final" << iskoola << 16;
     QTest::newRow("labelHoraInicio")
         << "labelHoraInicio" << "QLabel" << "Hora Inicial" << iskoola << 16;
-    QTest::newRow("labelHoraFinal") << "labelHoraFinal" << "QLabel" << "Hora Final" << iskoola << 16;
+    QTest::newRow("labelHoraFinal")
+        << "labelHoraFinal" << "QLabel" << "Hora Final" << iskoola << 16;
     QTest::newRow("calendarDataInicio")
         << "calendarDataInicio" << "QCalendarWidget" << "" << iskoola << 14;
     QTest::newRow("calendarDataFinal")
@@ -378,7 +380,8 @@ void TestScreen::formLayoutOrder()
         linhas << descrever(tela.layout()->itemAt(i));
     const QString largo = "40x20 Expanding/Minimum";
     QCOMPARE(linhas, QStringList({
-        "horizontalLayout_9(40x20 Preferred/Minimum, horizontalLayout_8(label, led), " + largo + ")",
+        "horizontalLayout_9(40x20 Preferred/Minimum, horizontalLayout_8(label, led), " + largo
+            + ")",
         "20x3 Minimum/Expanding",
         "horizontalLayout_7(" + largo + ", horizontalLayout(labelTitulo, labelTitulo2, "
             "labelInicio, labelTitulo3, labelFinal), " + largo + ")",

@@ -97,9 +97,9 @@ bool addSessoes(const QString &descricao)
         const QStringList partes = item.split(' ');
         const QStringList quem = partes.at(0).split('/');
         const QStringList quando = partes.at(1).split('-');
-        const std::optional<long> final = quando.at(1) == "?"
-                                              ? std::nullopt
-                                              : std::optional<long>(hora(quando.at(1).toDouble()));
+        std::optional<long> final;
+        if (quando.at(1) != "?")
+            final = hora(quando.at(1).toDouble());
         if (addSessao(quem.at(0).toInt(), quem.at(1).toInt(), hora(quando.at(0).toDouble()),
                       final)
             <= 0)

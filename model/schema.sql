@@ -63,5 +63,6 @@ create index evento_muda_instante on evento_muda (instante, id_treino);
 create index evento_muda_classe on evento_muda (classificacao, instante);
 create index evento_muda_treino_classe on evento_muda (id_treino, classificacao, instante);
 
--- Events of a session by class.
-create index evento_muda_sessao on evento_muda (id_sessao, classificacao);
+-- Events of a session by class (and variety), counted without visiting the
+-- table.
+create index evento_muda_sessao on evento_muda (id_sessao, classificacao, id_treino) include (id);

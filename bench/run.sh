@@ -37,7 +37,8 @@ load() { # name, then psql variables of scripts/demo-data.sql
     psql -X -q "$owner" -c "truncate treino, numero_classificacao_treino, funcionario, sessao, evento_muda restart identity" >/dev/null
     local t0=$SECONDS
     psql -X -q -v ON_ERROR_STOP=1 -v fuso=$TZ "$@" "$owner" -f "$root/scripts/demo-data.sql" \
-        | sed -n '3p' | awk -F'|' -v n="$name" -v s=$((SECONDS - t0)) \
+        > "$work/load"
+    sed -n '3p' "$work/load" | awk -F'|' -v n="$name" -v s=$((SECONDS - t0)) \
         '{gsub(/ /,""); printf "dataset %s: %s varieties, %s employees, %s machine sessions, %s employee sessions, %s events (loaded in %ss)\n", n, $1, $2, $3, $4, $5, s}'
     psql -X -q "$owner" -c "vacuum analyze" >/dev/null 2>&1 || true
 }
@@ -79,7 +80,8 @@ PY
 }
 
 stall() { # NAME INICIO FIM SEPARAR
-    QT_QPA_PLATFORM=offscreen XDG_CONFIG_HOME=$work/config "$build/bench/gui-stall" \
+    QT_QPA_PLATFORM=offscreen XDG_CONFIG_HOME=$work/config XDG_RUNTIME_DIR=$work \
+        "$build/bench/gui-stall" \
         "$1" "$2" "$3" "$4" "$work/out"
 }
 

@@ -14,7 +14,7 @@ which=${1:-all}
 
 if [ -z "${QUORBEL_TEST_PORT:-}" ] || [ -z "${QUORBEL_BENCH_INSIDE:-}" ]; then
     export QUORBEL_BENCH_INSIDE=1
-    export QUORBEL_PG_OPTIONS="-c log_statement=all -c log_line_prefix= -c shared_buffers=512MB -c work_mem=32MB"
+    export QUORBEL_PG_OPTIONS="-c log_min_duration_statement=0 -c log_line_prefix= -c shared_buffers=512MB -c work_mem=32MB"
     exec "$root/scripts/with-test-db.sh" "$0" "$@"
 fi
 
@@ -54,7 +54,10 @@ report() {
         "$build/relatorio-cli" --inicio "$inicio" --fim "$fim" "$@" >/dev/null 2>"$work/stderr" \
         || { cat "$work/stderr" >&2; return 1; }
     sleep 0.5
-    tail -c +$((before + 1)) "$log" | sed -n 's/^LOG:  statement: //p' | sed 's/$/;/' > "$work/statements.sql"
+    tail -c +$((before + 1)) "$log" | sed -n 's/^LOG:  duration: [0-9.]* ms  statement: //p' \
+        | sed 's/$/;/' > "$work/statements.sql"
+    tail -c +$((before + 1)) "$log" | sed -n 's/^LOG:  duration: \([0-9.]*\) ms  statement: /\1\t/p' \
+        > "$work/durations"
     local count
     count=$(wc -l < "$work/statements.sql")
     local wall cpu_user cpu_sys rss
@@ -77,6 +80,33 @@ replay = float(r1) - float(r0)
 print(f"| {name} | {w:.2f} s | {float(user) + float(sysc):.2f} s | {int(rss) / 1024:.1f} MB "
       f"| {count} | {replay:.2f} s | {w / replay:.2f} |")
 PY
+    slowest "$name" >> "$work/slowest"
+}
+
+# The statement kinds that took most of the server's time in the last run,
+# and the plan of the slowest single statement.
+slowest() {
+    python3 - "$1" "$work/durations" > "$work/slow.txt" <<'PY'
+import re, sys
+name, path = sys.argv[1:]
+kinds = {}
+worst = (0.0, "")
+for line in open(path, encoding="utf-8", errors="replace"):
+    ms, sql = line.rstrip("\n").split("\t", 1)
+    ms = float(ms)
+    kind = re.sub(r"-?\d+", "N", sql)[:70]
+    total, n = kinds.get(kind, (0.0, 0))
+    kinds[kind] = (total + ms, n + 1)
+    worst = max(worst, (ms, sql))
+all_ms = sum(t for t, _ in kinds.values()) or 1
+print(f"\n{name}: server time by statement kind")
+for kind, (t, n) in sorted(kinds.items(), key=lambda kv: -kv[1][0])[:4]:
+    print(f"  {t / 1000:7.2f} s {100 * t / all_ms:5.1f}%  {n:6d} x  {kind}...")
+print(f"slowest: {worst[0]:.1f} ms")
+open(path + ".worst", "w").write(worst[1])
+PY
+    cat "$work/slow.txt"
+    psql -X -q "$owner" -c "explain (analyze, buffers) $(cat "$work/durations.worst")" | sed 's/^/    /'
 }
 
 stall() { # NAME INICIO FIM SEPARAR
@@ -103,6 +133,8 @@ run_size() { # name inicio fim demo-data variables...
         stall "$name, whole period" "$inicio" "$fim" 0
         stall "$name, separated sessions" "$inicio" "$fim" 1
     fi
+    cat "$work/slowest"
+    rm -f "$work/slowest"
 }
 
 echo "machine: $(nproc) cores, $(free -g | awk '/Mem:/{print $2}') GiB, $(uname -sr); PostgreSQL $(psql -X -Atc 'show server_version' "$owner")"

@@ -140,10 +140,13 @@ std::string toSqlValue(const SqlValue &value, SqlValueKind kind)
 
 std::string formatDuration(long seconds)
 {
-    if (seconds < 0)
-        return "-" + formatDuration(-seconds);
-    const auto part = [](long value) {
-        return (value < 10 ? "0" : "") + longToString(value);
+    // The magnitude is taken unsigned so that even the most negative long
+    // has one.
+    const unsigned long span = seconds < 0 ? 0UL - static_cast<unsigned long>(seconds)
+                                           : static_cast<unsigned long>(seconds);
+    const auto part = [](unsigned long value) {
+        return (value < 10 ? "0" : "") + std::to_string(value);
     };
-    return part(seconds / 3600) + ":" + part((seconds / 60) % 60) + ":" + part(seconds % 60);
+    return (seconds < 0 ? "-" : "") + part(span / 3600) + ":" + part((span / 60) % 60) + ":"
+           + part(span % 60);
 }

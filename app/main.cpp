@@ -1,4 +1,5 @@
 #include "app/mainwindow.h"
+#include "db/databaseconnection.h"
 
 #include <QApplication>
 #include <QIcon>
@@ -6,8 +7,7 @@
 int main(int argc, char *argv[])
 {
     // An unreachable machine would otherwise hold the window for minutes.
-    if (!qEnvironmentVariableIsSet("PGCONNECT_TIMEOUT"))
-        qputenv("PGCONNECT_TIMEOUT", "10");
+    definirTempoLimiteConexaoPadrao();
     QCoreApplication::setOrganizationName("Quorbel");
     QCoreApplication::setApplicationName("RelatorioGerador");
     Q_INIT_RESOURCE(img);

@@ -130,8 +130,7 @@ bool enderecoNumerico(const QString &texto)
 int main(int argc, char *argv[])
 {
     // Unattended runs must not hang on a silent machine.
-    if (!qEnvironmentVariableIsSet("PGCONNECT_TIMEOUT"))
-        qputenv("PGCONNECT_TIMEOUT", "10");
+    definirTempoLimiteConexaoPadrao();
 
     // The names locate the settings store shared with the window.
     QCoreApplication::setOrganizationName(QStringLiteral("Quorbel"));

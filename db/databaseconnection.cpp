@@ -8,6 +8,7 @@
 
 #include <cctype>
 #include <chrono>
+#include <cstdlib>
 #include <iostream>
 
 namespace {
@@ -184,4 +185,13 @@ PGresult *executeQuery(DatabaseConnection *conexao, const std::string &sql)
     ++conexao->failed;
     std::cout << sql << std::endl;
     return nullptr;
+}
+
+void definirTempoLimiteConexaoPadrao()
+{
+    // An empty value counts as unset: libpq would refuse every connection
+    // with it.
+    const char *atual = std::getenv("PGCONNECT_TIMEOUT");
+    if (!atual || !*atual)
+        setenv("PGCONNECT_TIMEOUT", "10", 1);
 }

@@ -67,3 +67,10 @@ private:
 // PGRES_COMMAND_OK and PGRES_TUPLES_OK; otherwise prints the SQL text on one
 // line of standard output and returns nullptr.
 PGresult *executeQuery(DatabaseConnection *conexao, const std::string &sql);
+
+// Gives libpq's connection attempts a limit of 10 seconds (PGCONNECT_TIMEOUT)
+// unless the environment already sets one. Without it, an address that does
+// not answer holds an attempt for the operating system's minutes, and one that
+// accepts and stays silent holds it for good. Call at start-up, before any
+// thread starts.
+void definirTempoLimiteConexaoPadrao();

@@ -44,41 +44,54 @@ load() { # name, then psql variables of scripts/demo-data.sql
 }
 
 # report NAME INICIO FIM [--separar-sessoes]
+# report NAME INICIO FIM [--separar-sessoes]: the program and the replay run
+# alternately $rounds times (BENCH_ROUNDS, default 3); the best of each counts.
+rounds=${BENCH_ROUNDS:-3}
 report() {
     local name=$1 inicio=$2 fim=$3
     shift 3
     local log=$QUORBEL_TEST_SERVER_LOG
     local before
     before=$(stat -c %s "$log")
-    XDG_CONFIG_HOME=$work/config /usr/bin/time -v -o "$work/time" \
-        "$build/relatorio-cli" --inicio "$inicio" --fim "$fim" "$@" >/dev/null 2>"$work/stderr" \
-        || { cat "$work/stderr" >&2; return 1; }
-    sleep 0.5
-    tail -c +$((before + 1)) "$log" | sed -n 's/^LOG:  duration: [0-9.]* ms  statement: //p' \
-        | sed 's/$/;/' > "$work/statements.sql"
-    tail -c +$((before + 1)) "$log" | sed -n 's/^LOG:  duration: \([0-9.]*\) ms  statement: /\1\t/p' \
-        > "$work/durations"
-    local count
-    count=$(wc -l < "$work/statements.sql")
-    local wall cpu_user cpu_sys rss
-    wall=$(sed -n 's/.*Elapsed (wall clock) time (h:mm:ss or m:ss): //p' "$work/time")
-    cpu_user=$(sed -n 's/.*User time (seconds): //p' "$work/time")
-    cpu_sys=$(sed -n 's/.*System time (seconds): //p' "$work/time")
-    rss=$(sed -n 's/.*Maximum resident set size (kbytes): //p' "$work/time")
-    local r0 r1
-    r0=$(date +%s.%N)
-    psql -X -q -o /dev/null "$owner" -f "$work/statements.sql"
-    r1=$(date +%s.%N)
-    python3 - "$name" "$wall" "$cpu_user" "$cpu_sys" "$rss" "$count" "$r0" "$r1" <<'PY'
+    : > "$work/runs"
+    local i
+    for ((i = 1; i <= rounds; i++)); do
+        XDG_CONFIG_HOME=$work/config /usr/bin/time -v -o "$work/time" \
+            "$build/relatorio-cli" --inicio "$inicio" --fim "$fim" "$@" >/dev/null 2>"$work/stderr" \
+            || { cat "$work/stderr" >&2; return 1; }
+        if [ "$i" -eq 1 ]; then
+            # The statements of the first run, as the server logged them.
+            sleep 0.5
+            tail -c +$((before + 1)) "$log" \
+                | sed -n 's/^LOG:  duration: \([0-9.]*\) ms  statement: /\1\t/p' > "$work/durations"
+            cut -f2- "$work/durations" | sed 's/$/;/' > "$work/statements.sql"
+        fi
+        local r0 r1
+        r0=$(date +%s.%N)
+        psql -X -q -o /dev/null "$owner" -f "$work/statements.sql"
+        r1=$(date +%s.%N)
+        printf '%s\t%s\t%s\t%s\t%s\n' \
+            "$(sed -n 's/.*Elapsed (wall clock) time (h:mm:ss or m:ss): //p' "$work/time")" \
+            "$(sed -n 's/.*User time (seconds): //p' "$work/time")" \
+            "$(sed -n 's/.*System time (seconds): //p' "$work/time")" \
+            "$(sed -n 's/.*Maximum resident set size (kbytes): //p' "$work/time")" \
+            "$(echo "$r1 - $r0" | bc -l 2>/dev/null || python3 -c "print($r1 - $r0)")" >> "$work/runs"
+    done
+    python3 - "$name" "$(wc -l < "$work/statements.sql")" "$work/runs" <<'PY'
 import sys
-name, wall, user, sysc, rss, count, r0, r1 = sys.argv[1:]
-parts = [float(p) for p in wall.split(':')]
-w = 0.0
-for p in parts:
-    w = w * 60 + p
-replay = float(r1) - float(r0)
-print(f"| {name} | {w:.2f} s | {float(user) + float(sysc):.2f} s | {int(rss) / 1024:.1f} MB "
-      f"| {count} | {replay:.2f} s | {w / replay:.2f} |")
+name, count, path = sys.argv[1:]
+def seconds(text):
+    total = 0.0
+    for part in text.split(':'):
+        total = total * 60 + float(part)
+    return total
+runs = [line.rstrip('\n').split('\t') for line in open(path)]
+wall = min(seconds(r[0]) for r in runs)
+cpu = min(float(r[1]) + float(r[2]) for r in runs)
+rss = max(int(r[3]) for r in runs)
+replay = min(float(r[4]) for r in runs)
+print(f"| {name} | {wall:.2f} s | {cpu:.2f} s | {rss / 1024:.1f} MB "
+      f"| {count} | {replay:.2f} s | {wall / replay:.2f} |")
 PY
     slowest "$name" >> "$work/slowest"
 }
@@ -117,7 +130,7 @@ stall() { # NAME INICIO FIM SEPARAR
 
 header() {
     echo
-    echo "| run | wall | CPU | peak RSS | statements | psql replay | program/replay |"
+    echo "| run (best of $rounds) | wall | CPU | peak RSS | statements | psql replay | program/replay |"
     echo "|---|---|---|---|---|---|---|"
 }
 

@@ -176,6 +176,11 @@ ResultPtr runStatement(PGconn *conn, const std::string &sql, const std::atomic<b
 
 PGresult *executeQuery(DatabaseConnection *conexao, const std::string &sql)
 {
+    if (!conexao) {
+        // No connection object at all fails like a closed connection.
+        std::cout << sql << std::endl;
+        return nullptr;
+    }
     if (conexao->observer)
         conexao->observer(sql);
     ResultPtr result = runStatement(conexao->conn, sql, conexao->interrupted);

@@ -1,4 +1,5 @@
 #include "app/mainwindow.h"
+#include "config/maquina.h"
 #include "db/databaseconnection.h"
 
 #include <QApplication>
@@ -8,8 +9,7 @@ int main(int argc, char *argv[])
 {
     // An unreachable machine would otherwise hold the window for minutes.
     definirTempoLimiteConexaoPadrao();
-    QCoreApplication::setOrganizationName("Quorbel");
-    QCoreApplication::setApplicationName("RelatorioGerador");
+    definirIdentidadeDoPrograma();
     Q_INIT_RESOURCE(img);
 
     QApplication app(argc, argv);

@@ -1,6 +1,6 @@
 #include "app/mainwindow.h"
 
-#include "app/configuracoes.h"
+#include "config/configuracoes.h"
 #include "app/opcoesdialog.h"
 #include "ui_aboutdialog.h"
 #include "ui_mainwindow.h"

@@ -1,6 +1,6 @@
 #include "app/opcoesdialog.h"
 
-#include "app/configuracoes.h"
+#include "config/configuracoes.h"
 #include "ui_opcoesdialog.h"
 
 #include <QFileDialog>
@@ -23,9 +23,7 @@ OpcoesDialog::~OpcoesDialog()
 
 void OpcoesDialog::salvar()
 {
-    enderecoBanco = ui->txtAddress->text();
-    portaBanco = ui->txtPort->text();
-    diretorioRelatorio = ui->txtDir->text();
+    definirConfiguracoes(ui->txtAddress->text(), ui->txtPort->text(), ui->txtDir->text());
     salvarConfiguracoes();
 }
 

@@ -6,8 +6,9 @@
 // The database address and port come from the settings store; DIR replaces
 // the report directory for this run only.
 
-#include "app/configuracoes.h"
+#include "config/configuracoes.h"
 #include "app/mainwindow.h"
+#include "config/maquina.h"
 
 #include <QApplication>
 #include <QCalendarWidget>
@@ -23,8 +24,7 @@
 
 int main(int argc, char *argv[])
 {
-    QCoreApplication::setOrganizationName("Quorbel");
-    QCoreApplication::setApplicationName("RelatorioGerador");
+    definirIdentidadeDoPrograma();
     QApplication app(argc, argv);
     if (argc != 6) {
         std::fprintf(stderr, "usage: gui-stall NAME INICIO FIM SEPARAR DIR\n");
@@ -37,7 +37,7 @@ int main(int argc, char *argv[])
     const QDateTime fim = parse(argv[3]);
 
     MainWindow window; // connects at construction, with the stored address and port
-    diretorioRelatorio = QString::fromLocal8Bit(argv[5]);
+    definirConfiguracoes(enderecoBanco, portaBanco, QString::fromLocal8Bit(argv[5]));
     window.show();
     window.findChild<QCalendarWidget *>("calendarDataInicio")->setSelectedDate(inicio.date());
     window.findChild<QTimeEdit *>("timeDataInicio")->setTime(inicio.time());

@@ -1,14 +1,14 @@
 #include "db/databaseconnection.h"
 
 #include "db/queryresult.h"
+#include "db/socketwait.h"
+
+#include <QByteArray>
 
 #include <libpq-fe.h>
 
-#include <poll.h>
-
 #include <cctype>
 #include <chrono>
-#include <cstdlib>
 #include <iostream>
 
 namespace {
@@ -79,6 +79,19 @@ bool DatabaseConnection::close()
         conn = nullptr;
     }
     return true;
+}
+
+std::string DatabaseConnection::errorMessage() const
+{
+    std::string text = conn ? PQerrorMessage(conn) : "";
+    while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back())))
+        text.pop_back();
+    return text;
+}
+
+int DatabaseConnection::backendPid() const
+{
+    return conn ? PQbackendPID(conn) : 0;
 }
 
 int DatabaseConnection::failedStatements() const
@@ -154,10 +167,8 @@ ResultPtr runStatement(PGconn *conn, const std::string &sql, const std::atomic<b
                     return nullptr;
                 }
             }
-            pollfd fd{PQsocket(conn), POLLIN, 0};
-            if (fd.fd < 0)
+            if (waitForSocket(PQsocket(conn), true, false, kWaitSliceMs) == SocketWait::Failed)
                 return nullptr;
-            poll(&fd, 1, kWaitSliceMs);
             if (!PQconsumeInput(conn))
                 break; // connection lost: PQgetResult reports the error
         }
@@ -196,7 +207,6 @@ void definirTempoLimiteConexaoPadrao()
 {
     // An empty value counts as unset: libpq would refuse every connection
     // with it.
-    const char *atual = std::getenv("PGCONNECT_TIMEOUT");
-    if (!atual || !*atual)
-        setenv("PGCONNECT_TIMEOUT", "10", 1);
+    if (qEnvironmentVariableIsEmpty("PGCONNECT_TIMEOUT"))
+        qputenv("PGCONNECT_TIMEOUT", QByteArray("10"));
 }

@@ -8,8 +8,7 @@
 #include <memory>
 #include <string>
 
-typedef struct pg_conn PGconn;
-typedef struct pg_result PGresult;
+#include "db/pgforward.h"
 
 class DatabaseConnection
 {
@@ -46,7 +45,11 @@ public:
     void clearInterruption();
     bool isInterrupted() const;
 
-    PGconn *handle() const { return conn; }
+    // libpq's text for the last failure on this connection (no trailing
+    // newline); empty when there is none.
+    std::string errorMessage() const;
+    // The server process serving this connection; 0 while closed.
+    int backendPid() const;
 
 private:
     friend PGresult *executeQuery(DatabaseConnection *conexao, const std::string &sql);

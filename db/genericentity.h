@@ -6,8 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "db/pgforward.h"
+
 class DatabaseConnection;
-typedef struct pg_result PGresult;
 
 namespace Quorbel {
 

@@ -77,6 +77,11 @@ std::string getString(const PGresult *result, int row, int col)
     return std::string();
 }
 
+bool isNull(const PGresult *result, int row, int col)
+{
+    return cell(result, row, col) && PQgetisnull(result, row, col);
+}
+
 int rowCount(const PGresult *result)
 {
     return PQntuples(result);

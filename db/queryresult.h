@@ -7,7 +7,7 @@
 #include <string>
 #include <variant>
 
-typedef struct pg_result PGresult;
+#include "db/pgforward.h"
 
 // Releases a libpq result when it goes out of scope.
 struct ResultDeleter
@@ -25,6 +25,8 @@ bool getBool(const PGresult *result, int row, int col);
 int getInt(const PGresult *result, int row, int col);
 long getLong(const PGresult *result, int row, int col);
 std::string getString(const PGresult *result, int row, int col);
+// True when the cell exists and holds SQL null; no message otherwise.
+bool isNull(const PGresult *result, int row, int col);
 
 // Number of rows of a result; 0 for none.
 int rowCount(const PGresult *result);

@@ -3,8 +3,6 @@
 #include "db/databaseconnection.h"
 #include "db/queryresult.h"
 
-#include <libpq-fe.h>
-
 #include <algorithm>
 #include <ctime>
 #include <utility>
@@ -22,7 +20,7 @@ long fimDeSessaoAberta(long fim)
 // as above.
 long instanteFinal(const PGresult *result, int row, int col, long fim)
 {
-    if (row < rowCount(result) && PQgetisnull(result, row, col))
+    if (isNull(result, row, col))
         return fimDeSessaoAberta(fim);
     return getLong(result, row, col);
 }

@@ -1,33 +1,16 @@
 #include "report/relatorio.h"
 
 #include "db/databaseconnection.h"
-#include "db/queryresult.h"
 #include "model/funcionario.h"
+#include "model/posse.h"
 #include "model/sessao.h"
 #include "model/treino.h"
-#include "report/arquivorelatorio.h"
+#include "report/escritortexto.h"
 
 #include <iostream>
-#include <memory>
 #include <vector>
 
 namespace {
-
-// The entities a query hands over, owned from the moment they arrive.
-template <typename T>
-std::vector<std::unique_ptr<T>> tomarPosse(std::vector<T *> lista)
-{
-    std::vector<std::unique_ptr<T>> posse;
-    posse.reserve(lista.size());
-    for (T *item : lista)
-        posse.emplace_back(item);
-    return posse;
-}
-
-std::string formatar(const QDateTime &instante, const char *formato)
-{
-    return instante.toString(QString::fromLatin1(formato)).toStdString();
-}
 
 std::string letraDaClasse(int classe)
 {
@@ -55,10 +38,18 @@ void Relatorio::configurar(DatabaseConnection *conexao, QDateTime dataInicio, QD
     this->separarSessoes = separarSessoes;
 }
 
+std::unique_ptr<EscritorRelatorio> Relatorio::novaSaida() const
+{
+    return std::make_unique<EscritorTexto>();
+}
+
 std::string Relatorio::caminhoArquivo() const
 {
-    return diretorioSaida + "/Relatorio_" + formatar(dataInicio.toLocalTime(), "yyyy-MM-dd")
-           + "_a_" + formatar(dataFinal.toLocalTime(), "yyyy-MM-dd") + ".xls";
+    const auto dia = [](const QDateTime &instante) {
+        return instante.toLocalTime().toString(QStringLiteral("yyyy-MM-dd")).toStdString();
+    };
+    return diretorioSaida + "/Relatorio_" + dia(dataInicio) + "_a_" + dia(dataFinal)
+           + novaSaida()->extensao();
 }
 
 void Relatorio::cancelar()
@@ -91,6 +82,22 @@ bool Relatorio::deveParar(const Saida &saida) const
     return isInterruptionRequested() || !saida.semErros();
 }
 
+template <typename Consulta>
+bool Relatorio::consultar(const Saida &saida, Consulta &&consulta)
+{
+    if (deveParar(saida))
+        return false;
+    consulta();
+    return true;
+}
+
+void Relatorio::avancar(int feitosAMais, int previstosAMais)
+{
+    feitos += feitosAMais;
+    previstos += previstosAMais;
+    emit progresso(feitos, previstos);
+}
+
 bool Relatorio::gerar()
 {
     if (!conexao || !dataInicio.isValid() || !dataFinal.isValid() || !(dataInicio < dataFinal))
@@ -102,8 +109,8 @@ bool Relatorio::gerar()
     const long t1 = static_cast<long>(dataFinal.toSecsSinceEpoch());
     const std::string caminho = caminhoArquivo();
 
-    Saida saida;
-    if (!saida.abrir(caminho)) {
+    const std::unique_ptr<Saida> saida = novaSaida();
+    if (!saida->abrir(caminho)) {
         std::cout << "Falha ao abrir o arquivo do relatorio: " << caminho << std::endl;
         return false;
     }
@@ -111,139 +118,176 @@ bool Relatorio::gerar()
 
     // Progress counts summaries. A variety without machine sessions still
     // counts as one step done, so the planned number never shrinks.
-    int feitos = 0;
-    int previstos = 1;
-    emit progresso(feitos, previstos);
+    feitos = 0;
+    previstos = 0;
+    avancar(0, 1);
 
-    const QDateTime inicio = dataInicio.toLocalTime();
-    const QDateTime fim = dataFinal.toLocalTime();
-    saida.linha("Per\xEDodo\tDia\tHora");
-    saida.linha("In\xED" "cio\t" + formatar(inicio, "dd/MM/yyyy") + "\t"
-                + formatar(inicio, "hh:mm:ss"));
-    saida.linha("Fim\t" + formatar(fim, "dd/MM/yyyy") + "\t" + formatar(fim, "hh:mm:ss"));
-    saida.linha("");
-    saida.linha("TODAS VARIEDADES");
-
-    escreverResumo(saida, 0, t0, t1);
+    escreverCabecalho(*saida);
+    escreverResumo(*saida, 0, t0, t1);
 
     std::vector<std::unique_ptr<Treino>> variedades;
-    if (!deveParar(saida)) {
-        variedades = tomarPosse(Treino::listarComEventosNoPeriodo(conexao, t0, t1));
-        feitos = 1;
-        previstos = 1 + static_cast<int>(variedades.size());
-        emit progresso(feitos, previstos);
-    }
+    if (consultar(*saida, [&] {
+            variedades = tomarPosse(Treino::listarComEventosNoPeriodo(conexao, t0, t1));
+        }))
+        avancar(1, static_cast<int>(variedades.size()));
 
     for (std::unique_ptr<Treino> &variedade : variedades) {
-        if (deveParar(saida))
+        if (deveParar(*saida))
             break;
-        const int idTreino = variedade->getId();
-        const std::string nome = nomeNoArquivo(variedade->getNome());
-        if (!separarSessoes) {
-            saida.linha("");
-            saida.linha(nome);
-            escreverResumo(saida, idTreino, t0, t1);
-            emit progresso(++feitos, previstos);
-        } else {
-            std::vector<std::unique_ptr<Sessao>> sessoes
-                = tomarPosse(Sessao::listarPorPeriodo(conexao, t0, t1, idTreino, 1, 0));
-            if (sessoes.empty()) {
-                emit progresso(++feitos, previstos);
-            } else if (sessoes.size() > 1) {
-                previstos += static_cast<int>(sessoes.size()) - 1;
-                emit progresso(feitos, previstos);
-            }
-            for (std::unique_ptr<Sessao> &sessao : sessoes) {
-                if (deveParar(saida))
-                    break;
-                // The session's own bounds, not clipped to the period.
-                const QDateTime comeco = QDateTime::fromSecsSinceEpoch(sessao->instante_inicial);
-                const QDateTime termino = QDateTime::fromSecsSinceEpoch(sessao->instante_final);
-                saida.linha("");
-                saida.linha(nome);
-                saida.linha("");
-                saida.linha("Sess\xE3o in\xED" "cio:\t" + formatar(comeco, "dd/MM/yyyy") + "\t"
-                            + formatar(comeco, "hh:mm"));
-                saida.linha("Fim:\t" + formatar(termino, "dd/MM/yyyy") + "\t"
-                            + formatar(termino, "hh:mm"));
-                escreverResumo(saida, idTreino, sessao->instante_inicial, sessao->instante_final);
-                sessao.reset();
-                emit progresso(++feitos, previstos);
-            }
-        }
+        escreverVariedade(*saida, *variedade, t0, t1);
         variedade.reset();
     }
 
     const bool interrompido = isInterruptionRequested();
-    const bool gravado = saida.fechar();
+    const bool gravado = saida->fechar();
     return gravado && !interrompido && conexao->failedStatements() == falhasAntes;
+}
+
+void Relatorio::escreverCabecalho(Saida &saida)
+{
+    saida.linha({Celula::texto("Período"), Celula::texto("Dia"), Celula::texto("Hora")},
+                PapelDaLinha::Cabecalho);
+    saida.linha({Celula::texto("Início"), Celula::data(dataInicio), Celula::hora(dataInicio)});
+    saida.linha({Celula::texto("Fim"), Celula::data(dataFinal), Celula::hora(dataFinal)});
+    saida.linha({});
+    saida.linha({Celula::texto("TODAS VARIEDADES")}, PapelDaLinha::Titulo);
+}
+
+// One summary for the variety over the period, or one per machine session of
+// the variety in the period.
+void Relatorio::escreverVariedade(Saida &saida, Treino &variedade, long inicio, long fim)
+{
+    const int idTreino = variedade.getId();
+    if (!separarSessoes) {
+        saida.linha({});
+        saida.linha({Celula::texto(variedade.getNome())}, PapelDaLinha::Titulo);
+        escreverResumo(saida, idTreino, inicio, fim);
+        avancar(1);
+        return;
+    }
+    std::vector<std::unique_ptr<Sessao>> sessoes;
+    if (!consultar(saida, [&] {
+            sessoes = tomarPosse(Sessao::listarPorPeriodo(conexao, inicio, fim, idTreino, 1, 0));
+        }))
+        return;
+    if (sessoes.empty())
+        avancar(1);
+    else if (sessoes.size() > 1)
+        avancar(0, static_cast<int>(sessoes.size()) - 1);
+    for (std::unique_ptr<Sessao> &sessao : sessoes) {
+        if (deveParar(saida))
+            break;
+        escreverSessao(saida, variedade, *sessao);
+        sessao.reset();
+        avancar(1);
+    }
+}
+
+// A machine session's block: the session's own bounds, not clipped to the
+// period, then its summary.
+void Relatorio::escreverSessao(Saida &saida, const Treino &variedade, const Sessao &sessao)
+{
+    const QDateTime comeco = QDateTime::fromSecsSinceEpoch(sessao.instante_inicial);
+    const QDateTime termino = QDateTime::fromSecsSinceEpoch(sessao.instante_final);
+    saida.linha({});
+    saida.linha({Celula::texto(variedade.getNome())}, PapelDaLinha::Titulo);
+    saida.linha({});
+    saida.linha({Celula::texto("Sessão início:"), Celula::data(comeco),
+                 Celula::horaMinuto(comeco)},
+                PapelDaLinha::Titulo);
+    saida.linha({Celula::texto("Fim:"), Celula::data(termino), Celula::horaMinuto(termino)},
+                PapelDaLinha::Titulo);
+    escreverResumo(saida, variedade.getId(), sessao.instante_inicial, sessao.instante_final);
 }
 
 void Relatorio::escreverResumo(Saida &saida, int idTreino, long inicio, long fim)
 {
-    if (deveParar(saida))
+    long tempoMaquina = 0;
+    if (!consultar(saida, [&] {
+            tempoMaquina = Sessao::tempoCoberto(conexao, inicio, fim, idTreino, 1);
+        }))
         return;
-    const long tempoMaquina = Sessao::tempoCoberto(conexao, inicio, fim, idTreino, 1);
-    saida.linha("");
-    saida.linha("Tempo acumulado da m\xE1quina\t" + formatDuration(tempoMaquina));
+    saida.linha({});
+    saida.linha({Celula::texto("Tempo acumulado da máquina"), Celula::duracao(tempoMaquina)},
+                PapelDaLinha::TempoMaquina);
 
-    if (deveParar(saida))
+    long tempoFuncionarios = 0;
+    if (!consultar(saida, [&] {
+            tempoFuncionarios = Sessao::tempoSomado(conexao, inicio, fim, idTreino, 0);
+        }))
         return;
-    const long tempoFuncionarios = Sessao::tempoSomado(conexao, inicio, fim, idTreino, 0);
-    saida.linha("Tempo acumulado de funcion\xE1rios\t" + formatDuration(tempoFuncionarios));
+    saida.linha({Celula::texto("Tempo acumulado de funcionários"),
+                 Celula::duracao(tempoFuncionarios)});
 
     std::vector<long> contagens;
     long totalProduzido = 0;
     for (int classe = 0; classe < numeroClasses; ++classe) {
-        if (deveParar(saida))
+        if (!consultar(saida, [&] {
+                contagens.push_back(
+                    Funcionario::contarEventos(conexao, classe, inicio, fim, idTreino));
+            }))
             return;
-        contagens.push_back(
-            Funcionario::contarEventos(conexao, classe, inicio, fim, idTreino));
         totalProduzido += contagens.back();
     }
-    saida.linha("");
+    saida.linha({});
     for (int classe = 0; classe < numeroClasses; ++classe)
-        saida.linha("Classe " + letraDaClasse(classe) + " produzidas\t"
-                    + longToString(contagens[classe]));
-    saida.linha("Total produzido\t " + longToString(totalProduzido));
+        saida.linha({Celula::texto("Classe " + letraDaClasse(classe) + " produzidas"),
+                     Celula::inteiro(contagens[classe])});
+    saida.linha({Celula::texto("Total produzido"), Celula::inteiro(totalProduzido)},
+                PapelDaLinha::TotalProduzido);
 
-    if (deveParar(saida))
+    escreverTabelaFuncionarios(saida, idTreino, inicio, fim);
+}
+
+// Each employee with a session in the span: production per class, total and
+// hours.
+void Relatorio::escreverTabelaFuncionarios(Saida &saida, int idTreino, long inicio, long fim)
+{
+    std::vector<std::unique_ptr<Funcionario>> funcionarios;
+    if (!consultar(saida, [&] {
+            funcionarios = tomarPosse(Funcionario::listarPorPeriodo(conexao, inicio, fim, idTreino));
+        }))
         return;
-    std::vector<std::unique_ptr<Funcionario>> funcionarios
-        = tomarPosse(Funcionario::listarPorPeriodo(conexao, inicio, fim, idTreino));
     std::vector<int> ids;
     for (const std::unique_ptr<Funcionario> &funcionario : funcionarios)
         ids.push_back(funcionario->getId());
     const int quantidade = static_cast<int>(ids.size());
     std::vector<std::vector<int>> producao;
     for (int classe = 0; classe < numeroClasses; ++classe) {
-        if (deveParar(saida))
+        if (!consultar(saida, [&] {
+                producao.push_back(Funcionario::producaoPorClasse(conexao, classe, inicio, fim,
+                                                                  quantidade, idTreino, ids));
+            }))
             return;
-        producao.push_back(Funcionario::producaoPorClasse(conexao, classe, inicio, fim,
-                                                          quantidade, idTreino, ids));
     }
 
-    saida.linha("");
-    std::string cabecalho = "Funcion\xE1rio\t";
+    saida.linha({});
+    std::vector<Celula> cabecalho{Celula::texto("Funcionário")};
     for (int classe = 0; classe < numeroClasses; ++classe)
-        cabecalho += "Classe " + letraDaClasse(classe) + "\t";
-    saida.linha(cabecalho + "Total\tHoras");
+        cabecalho.push_back(Celula::texto("Classe " + letraDaClasse(classe)));
+    cabecalho.push_back(Celula::texto("Total"));
+    cabecalho.push_back(Celula::texto("Horas"));
+    saida.linha(cabecalho, PapelDaLinha::Cabecalho);
 
     for (std::size_t i = 0; i < funcionarios.size(); ++i) {
-        if (deveParar(saida))
+        long horas = 0;
+        if (!consultar(saida, [&] {
+                horas = Sessao::tempoCoberto(conexao, inicio, fim, idTreino,
+                                             funcionarios[i]->getId());
+            }))
             return;
-        std::string linha = nomeNoArquivo(funcionarios[i]->nome) + "\t";
+        std::vector<Celula> linha{Celula::texto(funcionarios[i]->nome)};
         long totalFuncionario = 0;
         for (const std::vector<int> &daClasse : producao) {
             // Counts pair with employees by position; a short list (its
             // query failed) reads as the getters' -1.
             const int contagem = i < daClasse.size() ? daClasse[i] : -1;
-            linha += intToString(contagem) + "\t";
+            linha.push_back(Celula::inteiro(contagem));
             totalFuncionario += contagem;
         }
-        const long horas
-            = Sessao::tempoCoberto(conexao, inicio, fim, idTreino, funcionarios[i]->getId());
-        saida.linha(linha + longToString(totalFuncionario) + "\t" + formatDuration(horas));
+        linha.push_back(Celula::inteiro(totalFuncionario));
+        linha.push_back(Celula::duracao(horas));
+        saida.linha(linha, PapelDaLinha::Funcionario);
         funcionarios[i].reset();
     }
 }

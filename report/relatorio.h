@@ -2,15 +2,21 @@
 
 // The report job: on its own thread, writes the report file for one period
 // and announces the outcome once.
+//
+//   Relatorio --borrows--> DatabaseConnection
+//   Relatorio --owns, while gerar() runs--> EscritorRelatorio (the file)
 
 #include <QDateTime>
 #include <QThread>
 
+#include <memory>
 #include <mutex>
 #include <string>
 
-class ArquivoRelatorio;
 class DatabaseConnection;
+class EscritorRelatorio;
+class Sessao;
+class Treino;
 
 class Relatorio : public QThread
 {
@@ -45,11 +51,26 @@ protected:
     void run() override;
 
 private:
-    using Saida = ArquivoRelatorio;
+    using Saida = EscritorRelatorio;
+
+    std::unique_ptr<Saida> novaSaida() const;
+
+    // The named steps of gerar(), in the order the file holds them.
+    void escreverCabecalho(Saida &saida);
+    void escreverVariedade(Saida &saida, Treino &variedade, long inicio, long fim);
+    void escreverSessao(Saida &saida, const Treino &variedade, const Sessao &sessao);
     void escreverResumo(Saida &saida, int idTreino, long inicio, long fim);
-    // A cancellation was asked for, or the file already failed: stop before
-    // the next statement.
+    void escreverTabelaFuncionarios(Saida &saida, int idTreino, long inicio, long fim);
+
+    // A cancellation was asked for, or the file already failed.
     bool deveParar(const Saida &saida) const;
+    // Every statement of the report is issued through here: it runs
+    // `consulta` unless the report must stop, and says whether it ran.
+    template <typename Consulta>
+    bool consultar(const Saida &saida, Consulta &&consulta);
+
+    // Adds to the summaries done and planned, and tells.
+    void avancar(int feitosAMais, int previstosAMais = 0);
 
     DatabaseConnection *conexao = nullptr;
     QDateTime dataInicio;
@@ -57,6 +78,10 @@ private:
     int numeroClasses = 0;
     std::string diretorioSaida;
     bool separarSessoes = false;
+
+    // Progress of the running gerar(): summaries done and planned.
+    int feitos = 0;
+    int previstos = 0;
 
     // Keeps cancelar() from touching the connection once run() has handed it
     // back.

@@ -1,6 +1,7 @@
 #include "screen/telarelatorio.h"
 
-#include "app/configuracoes.h"
+#include "config/configuracoes.h"
+#include "config/maquina.h"
 #include "db/databaseconnection.h"
 #include "report/relatorio.h"
 #include "ui_telarelatorio.h"
@@ -71,8 +72,7 @@ bool TelaRelatorio::conectar()
 
     emit message(QStringLiteral("Aguarde. Conectando..."), 0);
     // Replacing the current connection closes and destroys the previous one.
-    conexao = std::make_unique<DatabaseConnection>(
-        "quorbel", "tarnek", "BDQuorbel", enderecoBanco.toStdString(), portaBanco.toStdString());
+    conexao = conexaoComAMaquina(enderecoBanco.toStdString(), portaBanco.toStdString());
     const bool conectado = conexao->connect();
     ui->led->setChecked(conectado);
     if (conectado)
@@ -151,7 +151,7 @@ void TelaRelatorio::on_botaoGeraRelatorio_clicked()
     connect(relatorio, &Relatorio::relatorioGerado, this, &TelaRelatorio::finalizarRelatorio);
     connect(relatorio, &Relatorio::progresso, this, &TelaRelatorio::progressoRelatorio);
     relatorio->configurar(
-        conexao.get(), inicio, fim, 5, diretorio, ui->separarSessoes->isChecked());
+        conexao.get(), inicio, fim, kNumeroClasses, diretorio, ui->separarSessoes->isChecked());
 
     ui->botaoGeraRelatorio->setEnabled(false);
     ui->botaoGeraRelatorio->setText(tr("Gerando relatório..."));

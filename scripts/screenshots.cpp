@@ -4,6 +4,7 @@
 //   usage: screenshots DIRECTORY
 
 #include "app/mainwindow.h"
+#include "config/maquina.h"
 #include "app/opcoesdialog.h"
 
 #include <QAction>
@@ -30,8 +31,7 @@ bool salvar(QWidget *widget, const QString &arquivo)
 
 int main(int argc, char *argv[])
 {
-    QCoreApplication::setOrganizationName("Quorbel");
-    QCoreApplication::setApplicationName("RelatorioGerador");
+    definirIdentidadeDoPrograma();
     Q_INIT_RESOURCE(img);
     QApplication app(argc, argv);
     app.setWindowIcon(QIcon(":/img/icone"));

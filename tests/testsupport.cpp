@@ -1,5 +1,6 @@
 #include "tests/testsupport.h"
 
+#include "config/maquina.h"
 #include "db/databaseconnection.h"
 
 #include <libpq-fe.h>
@@ -16,10 +17,10 @@ std::string env(const char *name)
     return value ? std::string(value) : std::string();
 }
 
+// The program's account owns the tables.
 std::string ownerConnectionText()
 {
-    return "user=quorbel password=tarnek dbname=BDQuorbel hostaddr=" + hostaddr()
-           + " port=" + port();
+    return conexaoComAMaquina(hostaddr(), port())->connectionString();
 }
 
 struct ConnDeleter
@@ -63,8 +64,7 @@ bool haveDatabase()
 
 std::unique_ptr<DatabaseConnection> connect()
 {
-    auto conexao = std::make_unique<DatabaseConnection>("quorbel", "tarnek", "BDQuorbel",
-                                                        hostaddr(), port());
+    auto conexao = conexaoComAMaquina(hostaddr(), port());
     conexao->connect();
     return conexao;
 }

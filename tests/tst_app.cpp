@@ -1,6 +1,6 @@
 // The application shell: settings store, main window structure, resources.
 
-#include "app/configuracoes.h"
+#include "config/configuracoes.h"
 #include "app/mainwindow.h"
 
 #include <QDirIterator>
@@ -43,7 +43,7 @@ private slots:
         QFETCH(QString, guardado);
         if (!chave.isEmpty())
             QSettings().setValue(chave, guardado);
-        enderecoBanco = portaBanco = diretorioRelatorio = senhaConfig = "x";
+        definirConfiguracoes("x", "x", "x");
 
         carregarConfiguracoes();
         QStringList esperado{"127.0.0.1", "5432", diretorioRelatorioPadrao(), "PLOVEN"};
@@ -59,9 +59,7 @@ private slots:
     void savingWritesAllFourKeysAndReloadReplacesUnsavedValues()
     {
         carregarConfiguracoes();
-        enderecoBanco = "10.1.2.3";
-        portaBanco = "15432";
-        diretorioRelatorio = "/srv/relatorios";
+        definirConfiguracoes("10.1.2.3", "15432", "/srv/relatorios");
         salvarConfiguracoes();
         const QSettings settings;
         QStringList guardados;
@@ -70,7 +68,7 @@ private slots:
         QCOMPARE(guardados, QStringList({"5432=15432", "BD_ADDR=10.1.2.3",
                                          "DIRETORIO=/srv/relatorios", "SENHA=PLOVEN"}));
 
-        enderecoBanco = "never saved";
+        definirConfiguracoes("never saved", portaBanco, diretorioRelatorio);
         carregarConfiguracoes();
         QCOMPARE(enderecoBanco, QString("10.1.2.3"));
     }

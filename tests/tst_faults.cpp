@@ -3,7 +3,7 @@
 // output paths, awkward names and data. Every case ends in a correct report
 // or a clear refusal, never a crash, a hang or a corrupt row.
 
-#include "app/configuracoes.h"
+#include "config/configuracoes.h"
 #include "app/mainwindow.h"
 #include "db/databaseconnection.h"
 #include "db/queryresult.h"
@@ -317,9 +317,7 @@ private slots:
         QFETCH(QString, porta);
         QFETCH(QString, diretorio);
         QVERIFY(QFile(pasta->path() + "/arquivo").open(QIODevice::WriteOnly));
-        enderecoBanco = endereco;
-        portaBanco = porta;
-        diretorioRelatorio = pasta->path() + diretorio;
+        definirConfiguracoes(endereco, porta, pasta->path() + diretorio);
         // As main() does. Without it libpq would wait for the silent address
         // for good, and the test would end only at CTest's timeout.
         qunsetenv("PGCONNECT_TIMEOUT");

@@ -1,7 +1,7 @@
 // The report screen with its LED and report requests, in the main window with
 // the options and about dialogs. Jobs run for real against the test database.
 
-#include "app/configuracoes.h"
+#include "config/configuracoes.h"
 #include "app/mainwindow.h"
 #include "app/opcoesdialog.h"
 #include "report/relatorio.h"
@@ -88,9 +88,8 @@ private slots:
         mensagensGraves.clear();
         caixas.clear();
         // The stored settings lead to the test database.
-        enderecoBanco = QString::fromStdString(TestSupport::hostaddr());
-        portaBanco = QString::fromStdString(TestSupport::port());
-        diretorioRelatorio = diretorio.path();
+        definirConfiguracoes(QString::fromStdString(TestSupport::hostaddr()),
+                             QString::fromStdString(TestSupport::port()), diretorio.path());
         salvarConfiguracoes();
     }
 
@@ -180,7 +179,7 @@ private slots:
         QFETCH(bool, aberta);
         QFETCH(QString, texto);
         if (!aberta)
-            portaBanco = kPortaFechada;
+            definirConfiguracoes(enderecoBanco, kPortaFechada, diretorioRelatorio);
         TelaRelatorio tela;
         auto *led = tela.findChild<QLedIndicator *>("led");
         QSignalSpy mensagens(&tela, &TelaRelatorio::message);
@@ -231,7 +230,7 @@ private slots:
         QFETCH(QString, periodo);
         QFETCH(QString, texto);
         if (conexao == "failed")
-            portaBanco = kPortaFechada;
+            definirConfiguracoes(enderecoBanco, kPortaFechada, diretorioRelatorio);
         TelaRelatorio tela;
         if (conexao == "none")
             tela.desconectar();
@@ -243,7 +242,7 @@ private slots:
 
     void reportFromTheMainWindow()
     {
-        portaBanco = kPortaFechada; // the stored port must be the one used
+        definirConfiguracoes(enderecoBanco, kPortaFechada, diretorioRelatorio); // the stored port must be the one used
         MainWindow janela;
         QWidget *tela = janela.centralWidget();
         QVERIFY(tela->findChild<QLedIndicator *>("led")->isChecked());

@@ -1,4 +1,4 @@
-#include "app/configuracoes.h"
+#include "config/configuracoes.h"
 
 #include <QDir>
 #include <QSettings>
@@ -50,4 +50,11 @@ void salvarConfiguracoes()
     settings.setValue("5432", portaBanco);
     settings.setValue("SENHA", senhaConfig);
     settings.sync();
+}
+
+void definirConfiguracoes(const QString &endereco, const QString &porta, const QString &diretorio)
+{
+    enderecoBanco = endereco;
+    portaBanco = porta;
+    diretorioRelatorio = diretorio;
 }

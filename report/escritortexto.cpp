@@ -1,14 +1,16 @@
-#include "report/arquivorelatorio.h"
+#include "report/escritortexto.h"
+
+#include "db/queryresult.h"
 
 #include <QString>
 #include <QTextCodec>
 
-ArquivoRelatorio::~ArquivoRelatorio()
+EscritorTexto::~EscritorTexto()
 {
     fechar();
 }
 
-bool ArquivoRelatorio::abrir(const std::string &caminho)
+bool EscritorTexto::abrir(const std::string &caminho)
 {
     fechar();
     falhou = false;
@@ -18,20 +20,49 @@ bool ArquivoRelatorio::abrir(const std::string &caminho)
     return arquivo != nullptr;
 }
 
-void ArquivoRelatorio::linha(const std::string &bytes)
+std::string EscritorTexto::celulaNoTexto(const Celula &celula, PapelDaLinha papel)
+{
+    const auto local = [&](const char *formato) {
+        return celula.instante.toLocalTime().toString(QString::fromLatin1(formato)).toStdString();
+    };
+    switch (celula.tipo) {
+    case Celula::Tipo::Texto:
+        return nomeNoArquivo(celula.textoUtf8);
+    case Celula::Tipo::Inteiro:
+        return (papel == PapelDaLinha::TotalProduzido ? " " : "") + longToString(celula.numero);
+    case Celula::Tipo::Duracao:
+        return formatDuration(celula.numero);
+    case Celula::Tipo::Data:
+        return local("dd/MM/yyyy");
+    case Celula::Tipo::Hora:
+        return local("hh:mm:ss");
+    case Celula::Tipo::HoraMinuto:
+        return local("hh:mm");
+    }
+    return std::string();
+}
+
+void EscritorTexto::linha(const std::vector<Celula> &celulas, PapelDaLinha papel)
+{
+    std::string bytes;
+    for (std::size_t i = 0; i < celulas.size(); ++i)
+        bytes += (i > 0 ? "\t" : "") + celulaNoTexto(celulas[i], papel);
+    gravar(bytes + "\r\n");
+}
+
+void EscritorTexto::gravar(const std::string &bytes)
 {
     if (!arquivo) {
         falhou = true;
         return;
     }
-    const std::string texto = bytes + "\r\n";
-    if (std::fwrite(texto.data(), 1, texto.size(), arquivo) != texto.size())
+    if (std::fwrite(bytes.data(), 1, bytes.size(), arquivo) != bytes.size())
         falhou = true;
     if (std::fflush(arquivo) != 0)
         falhou = true;
 }
 
-bool ArquivoRelatorio::fechar()
+bool EscritorTexto::fechar()
 {
     if (arquivo) {
         if (std::fflush(arquivo) != 0 || std::ferror(arquivo))

@@ -14,6 +14,9 @@ extern QString senhaConfig;        // "SENHA"
 void carregarConfiguracoes();
 // Writes the four values to the store and flushes it.
 void salvarConfiguracoes();
+// Replaces the address, port and directory for this run; writes nothing.
+void definirConfiguracoes(const QString &endereco, const QString &porta,
+                          const QString &diretorio);
 
 // Defaults used where a key is absent.
 QString enderecoBancoPadrao();

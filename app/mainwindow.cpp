@@ -1,7 +1,7 @@
 #include "app/mainwindow.h"
 
-#include "config/configuracoes.h"
 #include "app/opcoesdialog.h"
+#include "config/configuracoes.h"
 #include "ui_aboutdialog.h"
 #include "ui_mainwindow.h"
 
@@ -39,10 +39,10 @@ MainWindow::MainWindow(QWidget *parent)
         progresso->setVisible(emAndamento);
     });
     connect(tela, &TelaRelatorio::progressoRelatorio, progresso,
-        [progresso](int feitos, int previstos) {
-            progresso->setRange(0, previstos);
-            progresso->setValue(feitos);
-        });
+            [progresso](int feitos, int previstos) {
+                progresso->setRange(0, previstos);
+                progresso->setValue(feitos);
+            });
 }
 
 MainWindow::~MainWindow()

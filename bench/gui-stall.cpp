@@ -6,8 +6,8 @@
 // The database address and port come from the settings store; DIR replaces
 // the report directory for this run only.
 
-#include "config/configuracoes.h"
 #include "app/mainwindow.h"
+#include "config/configuracoes.h"
 #include "config/maquina.h"
 
 #include <QApplication>
@@ -68,7 +68,8 @@ int main(int argc, char *argv[])
     timer.start(10);
     QTimer::singleShot(0, [&] { window.findChild<QPushButton *>("botaoGeraRelatorio")->click(); });
     app.exec();
-    std::printf("| %s | GUI thread: longest stall %.1f ms over %ld ticks of 10 ms in %.2f s (%s) |\n",
-                argv[1], worst / 1e6, ticks, clock.elapsed() / 1000.0, qPrintable(outcome));
+    std::printf(
+        "| %s | GUI thread: longest stall %.1f ms over %ld ticks of 10 ms in %.2f s (%s) |\n",
+        argv[1], worst / 1e6, ticks, clock.elapsed() / 1000.0, qPrintable(outcome));
     return outcome.contains("sucesso") ? 0 : 1;
 }

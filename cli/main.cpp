@@ -192,8 +192,7 @@ int completarComConfiguracoes(const LinhaDeComando &linha, Pedido &pedido)
     carregarConfiguracoes();
     pedido.diretorio
         = parser.isSet(linha.diretorio) ? parser.value(linha.diretorio) : diretorioRelatorio;
-    pedido.endereco
-        = parser.isSet(linha.endereco) ? parser.value(linha.endereco) : enderecoBanco;
+    pedido.endereco = parser.isSet(linha.endereco) ? parser.value(linha.endereco) : enderecoBanco;
     const QString porta = parser.isSet(linha.porta) ? parser.value(linha.porta) : portaBanco;
 
     if (pedido.diretorio.isEmpty())

@@ -15,8 +15,7 @@ void carregarConfiguracoes();
 // Writes the four values to the store and flushes it.
 void salvarConfiguracoes();
 // Replaces the address, port and directory for this run; writes nothing.
-void definirConfiguracoes(const QString &endereco, const QString &porta,
-                          const QString &diretorio);
+void definirConfiguracoes(const QString &endereco, const QString &porta, const QString &diretorio);
 
 // Defaults used where a key is absent.
 QString enderecoBancoPadrao();

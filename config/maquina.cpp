@@ -7,8 +7,7 @@
 std::unique_ptr<DatabaseConnection> conexaoComAMaquina(const std::string &endereco,
                                                        const std::string &porta)
 {
-    return std::make_unique<DatabaseConnection>("quorbel", "tarnek", "BDQuorbel", endereco,
-                                                porta);
+    return std::make_unique<DatabaseConnection>("quorbel", "tarnek", "BDQuorbel", endereco, porta);
 }
 
 void definirIdentidadeDoPrograma()

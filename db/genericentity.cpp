@@ -44,28 +44,28 @@ bool GenericEntity::remove()
 bool insertEntity(DatabaseConnection *conexao, std::string table, int *id,
                   std::vector<std::string> names, std::vector<std::string> values, int count)
 {
-    const std::string sql = "insert into " + table + " (" + joined(names, count, ",")
-                            + ") values(" + joined(values, count, ",") + ") returning id";
+    const std::string sql = "insert into " + table + " (" + joined(names, count, ",") + ") values("
+                            + joined(values, count, ",") + ") returning id";
     const ResultPtr result(executeQuery(conexao, sql));
     *id = getInt(result.get(), 0, 0);
     return *id != -1;
 }
 
-bool updateEntity(DatabaseConnection *conexao, std::string table,
-                  std::vector<std::string> names, std::vector<std::string> values, int count,
-                  int id)
+bool updateEntity(DatabaseConnection *conexao, std::string table, std::vector<std::string> names,
+                  std::vector<std::string> values, int count, int id)
 {
     std::vector<std::string> pairs;
     for (int i = 0; i < count; ++i)
         pairs.push_back(names.at(i) + "=" + values.at(i));
-    const std::string sql = "update " + table + " set " + joined(pairs, count, ",")
-                            + " where id=" + intToString(id);
+    const std::string sql
+        = "update " + table + " set " + joined(pairs, count, ",") + " where id=" + intToString(id);
     const ResultPtr result(executeQuery(conexao, sql));
     return result != nullptr;
 }
 
 bool deleteEntity(DatabaseConnection *conexao, std::string table, int id)
 {
-    const ResultPtr result(executeQuery(conexao, "delete from " + table + " where id=" + intToString(id)));
+    const ResultPtr result(
+        executeQuery(conexao, "delete from " + table + " where id=" + intToString(id)));
     return result != nullptr;
 }

@@ -40,7 +40,6 @@ protected:
 
 bool insertEntity(DatabaseConnection *conexao, std::string table, int *id,
                   std::vector<std::string> names, std::vector<std::string> values, int count);
-bool updateEntity(DatabaseConnection *conexao, std::string table,
-                  std::vector<std::string> names, std::vector<std::string> values, int count,
-                  int id);
+bool updateEntity(DatabaseConnection *conexao, std::string table, std::vector<std::string> names,
+                  std::vector<std::string> values, int count, int id);
 bool deleteEntity(DatabaseConnection *conexao, std::string table, int id);

@@ -149,9 +149,8 @@ std::string formatDuration(long seconds)
     // has one.
     const unsigned long span = seconds < 0 ? 0UL - static_cast<unsigned long>(seconds)
                                            : static_cast<unsigned long>(seconds);
-    const auto part = [](unsigned long value) {
-        return (value < 10 ? "0" : "") + std::to_string(value);
-    };
+    const auto part
+        = [](unsigned long value) { return (value < 10 ? "0" : "") + std::to_string(value); };
     return (seconds < 0 ? "-" : "") + part(span / 3600) + ":" + part((span / 60) % 60) + ":"
            + part(span % 60);
 }

@@ -77,8 +77,8 @@ long Funcionario::contarEventos(DatabaseConnection *conexao, int classificacao, 
 }
 
 std::vector<int> Funcionario::producaoPorClasse(DatabaseConnection *conexao, int classificacao,
-                                                long inicio, long fim, int quantidade,
-                                                int idTreino, std::vector<int> ids)
+                                                long inicio, long fim, int quantidade, int idTreino,
+                                                std::vector<int> ids)
 {
     std::string sql = "select coalesce(total,0) from funcionario f1 left join (";
     sql += "select f.id as id,count(distinct e.id) as total from funcionario f, "

@@ -23,14 +23,14 @@ public:
     static std::vector<Funcionario *> listarPorPeriodo(DatabaseConnection *conexao, long inicio,
                                                        long fim, int idTreino);
     // Events of one class whose instant lies in [inicio, fim]; -1 on failure.
-    static long contarEventos(DatabaseConnection *conexao, int classificacao, long inicio,
-                              long fim, int idTreino);
+    static long contarEventos(DatabaseConnection *conexao, int classificacao, long inicio, long fim,
+                              int idTreino);
     // For each of `ids`, in name-then-id order, the events of one class in
     // that employee's sessions starting or ending inside the span. Always
     // `quantidade` values; -1 where a row is missing.
     static std::vector<int> producaoPorClasse(DatabaseConnection *conexao, int classificacao,
-                                              long inicio, long fim, int quantidade,
-                                              int idTreino, std::vector<int> ids);
+                                              long inicio, long fim, int quantidade, int idTreino,
+                                              std::vector<int> ids);
 
     std::string nome;
     std::string apelido;

@@ -53,8 +53,8 @@ NumeroClassificacaoTreino::listarPorTreino(DatabaseConnection *conexao, int idTr
     std::vector<NumeroClassificacaoTreino *> lista;
     for (int i = 0; i < rowCount(result.get()); ++i) {
         // The entry carries the variety it was asked for, not the row's column.
-        lista.push_back(new NumeroClassificacaoTreino(conexao, getInt(result.get(), i, 0),
-                                                      idTreino, getInt(result.get(), i, 1),
+        lista.push_back(new NumeroClassificacaoTreino(conexao, getInt(result.get(), i, 0), idTreino,
+                                                      getInt(result.get(), i, 1),
                                                       getInt(result.get(), i, 2)));
     }
     return lista;

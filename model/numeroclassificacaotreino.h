@@ -20,7 +20,7 @@ public:
 
     // Entries of one variety in ascending class number; the caller owns them.
     static std::vector<NumeroClassificacaoTreino *> listarPorTreino(DatabaseConnection *conexao,
-                                                                     int idTreino);
+                                                                    int idTreino);
 
     int id_treino;
     int num_classificacao;

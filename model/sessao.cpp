@@ -29,8 +29,7 @@ long instanteFinal(const PGresult *result, int row, int col, long fim)
 // Only sessions that keep some time inside the span are returned, so a
 // broken row (an end before its start) can never subtract from a total.
 std::vector<std::pair<long, long>> intervalosNoPeriodo(DatabaseConnection *conexao, long inicio,
-                                                       long fim, int idTreino,
-                                                       int idFuncionario)
+                                                       long fim, int idTreino, int idFuncionario)
 {
     const ResultPtr result(
         executeQuery(conexao, Sessao::consultaIntervalos(inicio, fim, idTreino, idFuncionario)));
@@ -99,8 +98,7 @@ std::vector<Sessao *> Sessao::listarPorPeriodo(DatabaseConnection *conexao, long
     sql += "s.id_funcionario=" + intToString(idFuncionario);
     sql += " and s.sensor=" + intToString(sensor);
     sql += " and s.id_treino=" + intToString(idTreino);
-    sql += " and (s.instante_inicial between " + longToString(inicio) + " and "
-           + longToString(fim);
+    sql += " and (s.instante_inicial between " + longToString(inicio) + " and " + longToString(fim);
     sql += " or s.instante_final between " + longToString(inicio) + " and " + longToString(fim);
     sql += ") order by s.instante_inicial ASC";
     const ResultPtr result(executeQuery(conexao, sql));
@@ -125,8 +123,8 @@ std::string Sessao::consultaIntervalos(long inicio, long fim, int idTreino, int 
     if (idTreino != 0)
         sql += " s.id_treino=" + intToString(idTreino) + " and ";
     sql += "(s.instante_inicial between " + longToString(inicio) + " and " + longToString(fim)
-           + " or s.instante_final between " + longToString(inicio) + " and "
-           + longToString(fim) + ")";
+           + " or s.instante_final between " + longToString(inicio) + " and " + longToString(fim)
+           + ")";
     sql += " group by s.id order by s.instante_inicial";
     return sql;
 }

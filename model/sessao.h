@@ -28,8 +28,7 @@ public:
     // SQL selecting start and end of the sessions that start or end inside
     // [inicio, fim]: of one employee (> 0) or of everyone but employee 1
     // (<= 0), of one variety or of all (0).
-    static std::string consultaIntervalos(long inicio, long fim, int idTreino,
-                                          int idFuncionario);
+    static std::string consultaIntervalos(long inicio, long fim, int idTreino, int idFuncionario);
 
     // Seconds of the selected sessions inside the span, overlaps counted as
     // often as they overlap.

@@ -12,8 +12,8 @@ class NumeroClassificacaoTreino;
 class Treino : public Quorbel::GenericEntity
 {
 public:
-    Treino(DatabaseConnection *conexao, int id, std::string nome, bool ativo,
-           std::string diretorio, int num_classificacoes);
+    Treino(DatabaseConnection *conexao, int id, std::string nome, bool ativo, std::string diretorio,
+           int num_classificacoes);
     virtual ~Treino();
 
     Treino(const Treino &) = delete;
@@ -29,8 +29,8 @@ public:
 
     // Varieties with at least one classification event in [inicio, fim],
     // by name; the caller owns them.
-    static std::vector<Treino *> listarComEventosNoPeriodo(DatabaseConnection *conexao,
-                                                          long inicio, long fim);
+    static std::vector<Treino *> listarComEventosNoPeriodo(DatabaseConnection *conexao, long inicio,
+                                                           long fim);
 
     std::string diretorio;
     std::string nome;

@@ -14,11 +14,11 @@
 struct Celula
 {
     enum class Tipo {
-        Texto,   // UTF-8
-        Inteiro, // a count
-        Duracao, // seconds, shown as hours:minutes:seconds
-        Data,    // the local date of `instante`
-        Hora,    // its local time with seconds
+        Texto,      // UTF-8
+        Inteiro,    // a count
+        Duracao,    // seconds, shown as hours:minutes:seconds
+        Data,       // the local date of `instante`
+        Hora,       // its local time with seconds
         HoraMinuto, // its local time, hours and minutes
     };
 
@@ -55,8 +55,8 @@ public:
     virtual std::string extensao() const = 0;
     // Creates the file at `caminho` (UTF-8); false when it cannot.
     virtual bool abrir(const std::string &caminho) = 0;
-    virtual void linha(const std::vector<Celula> &celulas,
-                       PapelDaLinha papel = PapelDaLinha::Comum) = 0;
+    virtual void linha(const std::vector<Celula> &celulas, PapelDaLinha papel = PapelDaLinha::Comum)
+        = 0;
     // Finishes the file; false when this or any earlier write failed.
     virtual bool fechar() = 0;
     // No write has failed so far.

@@ -192,8 +192,7 @@ void Relatorio::escreverSessao(Saida &saida, const Treino &variedade, const Sess
     saida.linha({});
     saida.linha({Celula::texto(variedade.getNome())}, PapelDaLinha::Titulo);
     saida.linha({});
-    saida.linha({Celula::texto("Sessão início:"), Celula::data(comeco),
-                 Celula::horaMinuto(comeco)},
+    saida.linha({Celula::texto("Sessão início:"), Celula::data(comeco), Celula::horaMinuto(comeco)},
                 PapelDaLinha::Titulo);
     saida.linha({Celula::texto("Fim:"), Celula::data(termino), Celula::horaMinuto(termino)},
                 PapelDaLinha::Titulo);
@@ -203,9 +202,8 @@ void Relatorio::escreverSessao(Saida &saida, const Treino &variedade, const Sess
 void Relatorio::escreverResumo(Saida &saida, int idTreino, long inicio, long fim)
 {
     long tempoMaquina = 0;
-    if (!consultar(saida, [&] {
-            tempoMaquina = Sessao::tempoCoberto(conexao, inicio, fim, idTreino, 1);
-        }))
+    if (!consultar(saida,
+                   [&] { tempoMaquina = Sessao::tempoCoberto(conexao, inicio, fim, idTreino, 1); }))
         return;
     saida.linha({});
     saida.linha({Celula::texto("Tempo acumulado da máquina"), Celula::duracao(tempoMaquina)},
@@ -216,8 +214,8 @@ void Relatorio::escreverResumo(Saida &saida, int idTreino, long inicio, long fim
             tempoFuncionarios = Sessao::tempoSomado(conexao, inicio, fim, idTreino, 0);
         }))
         return;
-    saida.linha({Celula::texto("Tempo acumulado de funcionários"),
-                 Celula::duracao(tempoFuncionarios)});
+    saida.linha(
+        {Celula::texto("Tempo acumulado de funcionários"), Celula::duracao(tempoFuncionarios)});
 
     std::vector<long> contagens;
     long totalProduzido = 0;
@@ -245,7 +243,8 @@ void Relatorio::escreverTabelaFuncionarios(Saida &saida, int idTreino, long inic
 {
     std::vector<std::unique_ptr<Funcionario>> funcionarios;
     if (!consultar(saida, [&] {
-            funcionarios = tomarPosse(Funcionario::listarPorPeriodo(conexao, inicio, fim, idTreino));
+            funcionarios
+                = tomarPosse(Funcionario::listarPorPeriodo(conexao, inicio, fim, idTreino));
         }))
         return;
     std::vector<int> ids;

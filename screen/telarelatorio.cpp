@@ -80,7 +80,7 @@ bool TelaRelatorio::conectar()
     else
         emit message(QStringLiteral("Falha ao conectar com banco de dados. Verifique se o "
                                     "endereço de IP da máquina está correto."),
-            5000);
+                     5000);
     return conectado;
 }
 
@@ -131,7 +131,8 @@ void TelaRelatorio::on_botaoGeraRelatorio_clicked()
         return;
     }
     if (dataFinal < dataInicio || (dataFinal == dataInicio && horaFinal < horaInicio)) {
-        QMessageBox::warning(this, tr("Erro!"),
+        QMessageBox::warning(
+            this, tr("Erro!"),
             tr("Data final anterior a data inicial. O relatório não pode ser gerado."));
         return;
     }
@@ -139,7 +140,8 @@ void TelaRelatorio::on_botaoGeraRelatorio_clicked()
     const QDateTime fim(dataFinal, horaFinal, Qt::LocalTime);
     // Outside this range the period would wrap around in the database.
     if (!instanteRegistravel(inicio) || !instanteRegistravel(fim)) {
-        QMessageBox::warning(this, tr("Erro!"),
+        QMessageBox::warning(
+            this, tr("Erro!"),
             tr("O período deve estar entre %1 e %2, os instantes que o banco "
                "de dados registra. O relatório não pode ser gerado.")
                 .arg(formatarInstante(kPrimeiroInstante), formatarInstante(kUltimoInstante)));
@@ -150,8 +152,8 @@ void TelaRelatorio::on_botaoGeraRelatorio_clicked()
     relatorio = new Relatorio(this);
     connect(relatorio, &Relatorio::relatorioGerado, this, &TelaRelatorio::finalizarRelatorio);
     connect(relatorio, &Relatorio::progresso, this, &TelaRelatorio::progressoRelatorio);
-    relatorio->configurar(
-        conexao.get(), inicio, fim, kNumeroClasses, diretorio, ui->separarSessoes->isChecked());
+    relatorio->configurar(conexao.get(), inicio, fim, kNumeroClasses, diretorio,
+                          ui->separarSessoes->isChecked());
 
     ui->botaoGeraRelatorio->setEnabled(false);
     ui->botaoGeraRelatorio->setText(tr("Gerando relatório..."));
@@ -179,6 +181,6 @@ void TelaRelatorio::finalizarRelatorio(bool sucesso)
         QMessageBox::warning(this, tr("Aviso"), tr("Relatório gerado com sucesso!"));
     else
         QMessageBox::warning(this, tr("Aviso"),
-            tr("Nossa! Não foi possível gerar o relatorio.\n"
-               "Por favor, entre em contato com seu fornecedor."));
+                             tr("Nossa! Não foi possível gerar o relatorio.\n"
+                                "Por favor, entre em contato com seu fornecedor."));
 }

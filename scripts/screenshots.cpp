@@ -4,8 +4,8 @@
 //   usage: screenshots DIRECTORY
 
 #include "app/mainwindow.h"
-#include "config/maquina.h"
 #include "app/opcoesdialog.h"
+#include "config/maquina.h"
 
 #include <QAction>
 #include <QApplication>

@@ -48,9 +48,9 @@ private:
 } // namespace TestSupport
 
 // Fails the running test when the database is missing.
-#define REQUIRE_DATABASE()                                                                        \
-    do {                                                                                          \
-        if (!TestSupport::haveDatabase())                                                         \
-            QFAIL("no test database: run the tests through scripts/test.sh "                      \
-                  "(QUORBEL_TEST_HOSTADDR and QUORBEL_TEST_PORT are not set)");                   \
+#define REQUIRE_DATABASE()                                                                         \
+    do {                                                                                           \
+        if (!TestSupport::haveDatabase())                                                          \
+            QFAIL("no test database: run the tests through scripts/test.sh "                       \
+                  "(QUORBEL_TEST_HOSTADDR and QUORBEL_TEST_PORT are not set)");                    \
     } while (0)

@@ -1,7 +1,7 @@
 // The application shell: settings store, main window structure, resources.
 
-#include "config/configuracoes.h"
 #include "app/mainwindow.h"
+#include "config/configuracoes.h"
 
 #include <QDirIterator>
 #include <QImageReader>
@@ -30,11 +30,16 @@ private slots:
     {
         QTest::addColumn<QString>("chave");
         QTest::addColumn<QString>("guardado");
-        QTest::newRow("first run: the four defaults") << "" << "";
-        QTest::newRow("empty address stays empty") << "BD_ADDR" << "";
-        QTest::newRow("port under the key 5432") << "5432" << "6543";
-        QTest::newRow("directory") << "DIRETORIO" << "/tmp/não existe";
-        QTest::newRow("password") << "SENHA" << "segredo";
+        QTest::newRow("first run: the four defaults") << ""
+                                                      << "";
+        QTest::newRow("empty address stays empty") << "BD_ADDR"
+                                                   << "";
+        QTest::newRow("port under the key 5432") << "5432"
+                                                 << "6543";
+        QTest::newRow("directory") << "DIRETORIO"
+                                   << "/tmp/não existe";
+        QTest::newRow("password") << "SENHA"
+                                  << "segredo";
     }
 
     void loadingSettings()
@@ -115,7 +120,9 @@ private slots:
         QStringList icones;
         for (int i = 0; i < reader.imageCount() && reader.jumpToImage(i); ++i) {
             const QImage image = reader.read();
-            icones << QString("%1x%2 %3 bpp").arg(image.width()).arg(image.height())
+            icones << QString("%1x%2 %3 bpp")
+                          .arg(image.width())
+                          .arg(image.height())
                           .arg(int(uchar(bytes.at(6 + 16 * i + 6))));
         }
         QCOMPARE(icones, QStringList({"48x48 32 bpp", "32x32 32 bpp", "16x16 32 bpp"}));

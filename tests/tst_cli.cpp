@@ -42,8 +42,9 @@ void TestCli::exitStatus_data()
 
     QTest::newRow("0: report written, header first")
         << "(cli) && head -n 3 \"$dir\"/Relatorio_2015-03-01_a_2015-03-02.xls | iconv -f cp1252"
-        << 0 << "Período\tDia\tHora\r\nInício\t01/03/2015\t08:00:00\r\n"
-                "Fim\t02/03/2015\t18:00:00\r\n";
+        << 0
+        << "Período\tDia\tHora\r\nInício\t01/03/2015\t08:00:00\r\n"
+           "Fim\t02/03/2015\t18:00:00\r\n";
     QTest::newRow("0: help") << "cli --help" << 0 << "--separar-sessoes";
     QTest::newRow("0: version") << "cli --version" << 0 << "relatorio-cli ";
     QTest::newRow("1: start equal to end")

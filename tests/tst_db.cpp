@@ -134,7 +134,8 @@ private slots:
         auto conexao = TestSupport::connect();
         const TestSupport::CoutCapture out;
         const S sleeping = "select count(*) from pg_stat_activity where wait_event = 'PgSleep' "
-                           "and pid = " + std::to_string(conexao->backendPid());
+                           "and pid = "
+                           + std::to_string(conexao->backendPid());
         // Interrupts from another thread once the server sleeps in the statement.
         const auto interrupted = [&](const S &sql) {
             bool slept = false;

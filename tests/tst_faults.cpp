@@ -3,8 +3,8 @@
 // output paths, awkward names and data. Every case ends in a correct report
 // or a clear refusal, never a crash, a hang or a corrupt row.
 
-#include "config/configuracoes.h"
 #include "app/mainwindow.h"
+#include "config/configuracoes.h"
 #include "db/databaseconnection.h"
 #include "db/queryresult.h"
 #include "report/relatorio.h"
@@ -197,10 +197,14 @@ private slots:
         // on a lock, and what the person does then ("" waits for the outcome).
         QTest::addColumn<QString>("falha");
         QTest::addColumn<QString>("acao");
-        QTest::newRow("report's backend terminated") << "terminate" << "";
-        QTest::newRow("server stopped") << "stop" << "";
-        QTest::newRow("Sair, statement waiting on a lock") << "" << "Sair";
-        QTest::newRow("window closed, server stopped answering") << "SIGSTOP" << "close";
+        QTest::newRow("report's backend terminated") << "terminate"
+                                                     << "";
+        QTest::newRow("server stopped") << "stop"
+                                        << "";
+        QTest::newRow("Sair, statement waiting on a lock") << ""
+                                                           << "Sair";
+        QTest::newRow("window closed, server stopped answering") << "SIGSTOP"
+                                                                 << "close";
         QTest::newRow("Ctrl-C in relatorio-cli, server stopped answering") << "SIGSTOP"
                                                                            << "SIGINT";
     }
@@ -218,8 +222,8 @@ private slots:
         std::unique_ptr<MainWindow> janela;
         if (acao == "SIGINT") {
             cli.start(QCoreApplication::applicationDirPath() + "/../relatorio-cli",
-                      {"--inicio", "2015-03-10 08:00", "--fim", "2015-03-10 18:00",
-                       "--diretorio", pasta->path(), "--endereco", "127.0.0.1", "--porta",
+                      {"--inicio", "2015-03-10 08:00", "--fim", "2015-03-10 18:00", "--diretorio",
+                       pasta->path(), "--endereco", "127.0.0.1", "--porta",
                        QString::fromStdString(TestSupport::port())});
         } else {
             janela = std::make_unique<MainWindow>();
@@ -264,7 +268,8 @@ private slots:
             soltar.agora();
             const std::string dono = TestSupport::scalar("select pg_backend_pid()");
             QTRY_COMPARE_WITH_TIMEOUT(admin("select count(*) from pg_stat_activity where "
-                                            "usename = 'quorbel' and pid <> " + dono),
+                                            "usename = 'quorbel' and pid <> "
+                                            + dono),
                                       std::string("0"), kEspera);
             QVERIFY(caixas.lista.isEmpty());
             return;
@@ -303,7 +308,8 @@ private slots:
         const QString ip = QString::fromStdString(TestSupport::hostaddr());
         const QString porta = QString::fromStdString(TestSupport::port());
         QTest::newRow("address is a host name") << "localhost" << porta << "";
-        QTest::newRow("port is not a number") << ip << "pg" << "";
+        QTest::newRow("port is not a number") << ip << "pg"
+                                              << "";
         QTest::newRow("address smuggles in the port") << ip + " port=" + porta << porta << "";
         QTest::newRow("address that never answers, PGCONNECT_TIMEOUT unset")
             << "127.0.0.1" << portaMuda << "";
@@ -361,9 +367,12 @@ private slots:
         // employee's.
         const auto nome = [&](const char *caso, const QString &texto, const QByteArray &bytes) {
             const QString literal = "$nome$" + texto + "$nome$";
-            linha(caso, kExemplo + "update treino set nome = " + literal
-                      + "; update funcionario set nome = " + literal, false,
-                  {{"\r\n", 33}, {"\r\n\r\n" + bytes + "\r\n\r\nTempo acumulado da m\xE1quina", 1},
+            linha(caso,
+                  kExemplo + "update treino set nome = " + literal
+                      + "; update funcionario set nome = " + literal,
+                  false,
+                  {{"\r\n", 33},
+                   {"\r\n\r\n" + bytes + "\r\n\r\nTempo acumulado da m\xE1quina", 1},
                    {"\r\n" + bytes + "\t2\t3\t3\t3\t3\t14\t05:00:00\r\n", 2}});
         };
         nome("name with quotes and SQL text", "\"Ana\" O'Hara'); drop table treino; --",
@@ -379,9 +388,13 @@ private slots:
               "1, 1425974400 + 100 * i, 1425974460 + 100 * i, 0, 1 from generate_series(1, 300) i;"
               "insert into evento_muda select i, i, 1, i % 5, 1425974430 + 100 * i "
               "from generate_series(1, 300) i",
-              true, {{"Sess\xE3o in\xED" "cio:\t10/03/2015\t", 300},
-                     {"\r\nTotal produzido\t 1\r\n", 300}, {"\r\nTotal produzido\t 300\r\n", 1},
-                     {"VARIEDADES\r\n\r\nTempo acumulado da m\xE1quina\t05:00:00", 1}});
+              true,
+              {{"Sess\xE3o in\xED"
+                "cio:\t10/03/2015\t",
+                300},
+               {"\r\nTotal produzido\t 1\r\n", 300},
+               {"\r\nTotal produzido\t 300\r\n", 1},
+               {"VARIEDADES\r\n\r\nTempo acumulado da m\xE1quina\t05:00:00", 1}});
         // On the first of each month from 2010 to 2019: a ten-hour machine
         // session, the operator's over the same hours, one event.
         linha("ten years",
@@ -391,21 +404,38 @@ private slots:
               "'2010-01-01 08:00+00' + interval '1 month' * (m - 1))::int t from "
               "generate_series(1, 120) m) meses; insert into evento_muda select id, id, 1, "
               "id % 5, instante_inicial + 60 from sessao where id_funcionario = 2",
-              false, {{"Tempo acumulado da m\xE1quina\t1200:00:00\r\n"
-                       "Tempo acumulado de funcion\xE1rios\t1200:00:00\r\n", 2},
-                      {"\r\nOperador\t24\t24\t24\t24\t24\t120\t1200:00:00\r\n", 2},
-                      {"Total produzido\t 120\r\n", 2}},
+              false,
+              {{"Tempo acumulado da m\xE1quina\t1200:00:00\r\n"
+                "Tempo acumulado de funcion\xE1rios\t1200:00:00\r\n",
+                2},
+               {"\r\nOperador\t24\t24\t24\t24\t24\t120\t1200:00:00\r\n", 2},
+               {"Total produzido\t 120\r\n", 2}},
               QDateTime(QDate(2010, 1, 1), QTime(0, 0)),
               QDateTime(QDate(2019, 12, 31), QTime(23, 59, 59)));
 
-        linha("event without an instant", kExemplo + "insert into evento_muda values "
-              "(15, 2, 1, 0, NULL)", false, {{"Total produzido\t 14\r\n", 2}});
-        linha("machine session without an end, separated", kExemplo + "insert into sessao "
-              "values (3, 1, 1425996000, NULL, 0, 1)", true,
-              {{"Sess\xE3o in\xED" "cio:", 2}, {"Total produzido\t 14\r\n", 2}});
-        linha("machine session without a start, separated", kExemplo + "insert into sessao "
-              "values (3, 1, NULL, 1425996000, 0, 1)", true,
-              {{"Sess\xE3o in\xED" "cio:", 2}, {"Total produzido\t 14\r\n", 3}});
+        linha("event without an instant",
+              kExemplo
+                  + "insert into evento_muda values "
+                    "(15, 2, 1, 0, NULL)",
+              false, {{"Total produzido\t 14\r\n", 2}});
+        linha("machine session without an end, separated",
+              kExemplo
+                  + "insert into sessao "
+                    "values (3, 1, 1425996000, NULL, 0, 1)",
+              true,
+              {{"Sess\xE3o in\xED"
+                "cio:",
+                2},
+               {"Total produzido\t 14\r\n", 2}});
+        linha("machine session without a start, separated",
+              kExemplo
+                  + "insert into sessao "
+                    "values (3, 1, NULL, 1425996000, 0, 1)",
+              true,
+              {{"Sess\xE3o in\xED"
+                "cio:",
+                2},
+               {"Total produzido\t 14\r\n", 3}});
 
         QTest::newRow("SELECT on sessao revoked")
             << kExemplo + "revoke select on sessao from quorbel" << false << kInicio << kFim
@@ -424,8 +454,7 @@ private slots:
         QVERIFY(TestSupport::exec(dados.toStdString()));
         const std::unique_ptr<DatabaseConnection> conexao = TestSupport::connect();
         Relatorio relatorio;
-        relatorio.configurar(conexao.get(), inicio, fim, 5, pasta->path().toStdString(),
-                             separar);
+        relatorio.configurar(conexao.get(), inicio, fim, 5, pasta->path().toStdString(), separar);
         const TestSupport::CoutCapture saida;
         QCOMPARE(relatorio.gerar(), negada.isEmpty());
         QFile arquivo(QString::fromStdString(relatorio.caminhoArquivo()));
@@ -442,8 +471,9 @@ private slots:
         const QString texto = QString::fromStdString(saida.text());
         QCOMPARE(texto.contains(" " + negada + " "), !negada.isEmpty());
         for (const QString &linha : texto.split('\n', Qt::SkipEmptyParts))
-            QVERIFY2(!negada.isEmpty() && (linha.contains(" " + negada + " ")
-                         || linha.startsWith("Não foi possivel recuperar resultado do banco")),
+            QVERIFY2(!negada.isEmpty()
+                         && (linha.contains(" " + negada + " ")
+                             || linha.startsWith("Não foi possivel recuperar resultado do banco")),
                      qPrintable(linha));
     }
 };

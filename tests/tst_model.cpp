@@ -129,30 +129,40 @@ private slots:
             << "select distinct f.id,f.nome,f.ativo,f.apelido from funcionario f, sessao s where "
                "f.id=s.id_funcionario and s.id_treino=7 and (s.instante_inicial between 1 and 2 "
                "or s.instante_final between 1 and 2) order by f.nome,f.id";
-        QTest::newRow("event count") << Call([](C c) { Funcionario::contarEventos(c, 2, 1, 2, 7); })
+        QTest::newRow("event count")
+            << Call([](C c) { Funcionario::contarEventos(c, 2, 1, 2, 7); })
             << "select count(*) from evento_muda where classificacao=2 and id_treino=7 and "
                "instante between 1 and 2";
         QTest::newRow("production with ids: two blanks, id tie-break")
-            << Call([](C c) { Funcionario::producaoPorClasse(c, 2, 1, 2, 0, 7, {4, 9}); })
+            << Call([](C c) {
+                   Funcionario::producaoPorClasse(c, 2, 1, 2, 0, 7, {4, 9});
+               })
             << "select coalesce(total,0) from funcionario f1 left join (select f.id as id,"
                "count(distinct e.id) as total from funcionario f, sessao s left join evento_muda "
                "e on s.id=e.id_sessao and e.classificacao=2 and e.id_treino=7 where "
                "f.id=s.id_funcionario and (s.instante_inicial between 1 and 2 or "
                "s.instante_final between 1 and 2) and e.id_sessao=s.id group by f.id) eventos "
                "on f1.id = eventos.id where f1.id in (4,9)  order by f1.nome asc,f1.id asc";
-        QTest::newRow("variety row") << Call([](C c) {
-            gravarELer(c, Treino(c, -1, "Uva", true, "C:/x", 2), Treino(c, -1, "", false, "", 0));
-        }) << "insert into treino (nome,ativo,diretorio,num_classificacoes) "
-              "values('Uva',true,'C:/x',2) returning id";
-        QTest::newRow("class entry row") << Call([](C c) {
-            gravarELer(c, NumeroClassificacaoTreino(c, -1, 7, 1, 12),
-                       NumeroClassificacaoTreino(c, -1, 0, 0, 0));
-        }) << "insert into numero_classificacao_treino (id_treino,num_classificacao,num_fotos) "
-              "values(7,1,12) returning id";
-        QTest::newRow("session row") << Call([](C c) {
-            gravarELer(c, Sessao(c, -1, 3, 100, 200, 1, 7), Sessao(c, -1, 0, 0, 0, 0, 0));
-        }) << "insert into sessao (id_funcionario,instante_inicial,instante_final,sensor,"
-              "id_treino) values(3,100,200,1,7) returning id";
+        QTest::newRow("variety row")
+            << Call([](C c) {
+                   gravarELer(c, Treino(c, -1, "Uva", true, "C:/x", 2),
+                              Treino(c, -1, "", false, "", 0));
+               })
+            << "insert into treino (nome,ativo,diretorio,num_classificacoes) "
+               "values('Uva',true,'C:/x',2) returning id";
+        QTest::newRow("class entry row")
+            << Call([](C c) {
+                   gravarELer(c, NumeroClassificacaoTreino(c, -1, 7, 1, 12),
+                              NumeroClassificacaoTreino(c, -1, 0, 0, 0));
+               })
+            << "insert into numero_classificacao_treino (id_treino,num_classificacao,num_fotos) "
+               "values(7,1,12) returning id";
+        QTest::newRow("session row")
+            << Call([](C c) {
+                   gravarELer(c, Sessao(c, -1, 3, 100, 200, 1, 7), Sessao(c, -1, 0, 0, 0, 0, 0));
+               })
+            << "insert into sessao (id_funcionario,instante_inicial,instante_final,sensor,"
+               "id_treino) values(3,100,200,1,7) returning id";
         QTest::newRow("employee row") << Call([](C c) {
             gravarELer(c, Funcionario(c, -1, "Zé", true, "Z"), Funcionario(c, -1, "", false, ""));
         }) << "insert into funcionario (nome,apelido,ativo) values('Zé','Z',true) returning id";
@@ -181,13 +191,27 @@ private slots:
         QTest::addColumn<QString>("periodo");
         QTest::addColumn<QString>("listada");
         QTest::addColumn<int>("eventos");
-        QTest::newRow("inside") << "10-11" << "9-17" << "10-11" << 2;
-        QTest::newRow("ends at inicio") << "8-9" << "9-17" << "8-9" << 1;
-        QTest::newRow("starts at fim") << "17-18" << "9-17" << "17-18" << 1;
-        QTest::newRow("covers the span: not selected") << "8-18" << "9-17" << "" << 0;
-        QTest::newRow("before the span") << "7-8.5" << "9-17" << "" << 0;
-        QTest::newRow("inicio after fim") << "10-11" << "17-9" << "" << 0;
-        QTest::newRow("open, starts inside") << "12-?" << "9-17" << "12-17" << 1;
+        QTest::newRow("inside") << "10-11"
+                                << "9-17"
+                                << "10-11" << 2;
+        QTest::newRow("ends at inicio") << "8-9"
+                                        << "9-17"
+                                        << "8-9" << 1;
+        QTest::newRow("starts at fim") << "17-18"
+                                       << "9-17"
+                                       << "17-18" << 1;
+        QTest::newRow("covers the span: not selected") << "8-18"
+                                                       << "9-17"
+                                                       << "" << 0;
+        QTest::newRow("before the span") << "7-8.5"
+                                         << "9-17"
+                                         << "" << 0;
+        QTest::newRow("inicio after fim") << "10-11"
+                                          << "17-9"
+                                          << "" << 0;
+        QTest::newRow("open, starts inside") << "12-?"
+                                             << "9-17"
+                                             << "12-17" << 1;
     }
     void selectionRule()
     {
@@ -223,13 +247,18 @@ private slots:
         QTest::addColumn<QString>("periodo");
         QTest::addColumn<long>("somado");
         QTest::addColumn<long>("coberto");
-        QTest::newRow("08-10, span 09-12") << "2/7 8-10" << "9-12" << 3600L << 3600L;
-        QTest::newRow("08-10, 09-11") << "2/7 8-10;3/7 9-11" << "0-24" << 14400L << 10800L;
-        QTest::newRow("09-10 inside 08-12") << "2/7 8-12;3/7 9-10" << "0-24" << 18000L << 14400L;
-        QTest::newRow("touching 08-09, 09-10") << "2/7 8-9;3/7 9-10" << "0-24" << 7200L << 7200L;
-        QTest::newRow("span inside one session") << "2/7 8-12" << "9-10" << 0L << 0L;
-        QTest::newRow("open: up to the end of a past span")
-            << "2/7 8-?;3/7 9-10" << "0-24" << 61200L << 57600L;
+        QTest::newRow("08-10, span 09-12") << "2/7 8-10"
+                                           << "9-12" << 3600L << 3600L;
+        QTest::newRow("08-10, 09-11") << "2/7 8-10;3/7 9-11"
+                                      << "0-24" << 14400L << 10800L;
+        QTest::newRow("09-10 inside 08-12") << "2/7 8-12;3/7 9-10"
+                                            << "0-24" << 18000L << 14400L;
+        QTest::newRow("touching 08-09, 09-10") << "2/7 8-9;3/7 9-10"
+                                               << "0-24" << 7200L << 7200L;
+        QTest::newRow("span inside one session") << "2/7 8-12"
+                                                 << "9-10" << 0L << 0L;
+        QTest::newRow("open: up to the end of a past span") << "2/7 8-?;3/7 9-10"
+                                                            << "0-24" << 61200L << 57600L;
     }
     void timeAccounting()
     {
@@ -276,8 +305,8 @@ private slots:
         QTest::addColumn<QList<int>>("contagens");
         using L = QList<int>;
         const L todos{6, 3, 4, 5};
-        QTest::newRow("equal names keep their own counts") << 0 << todos << L{5, 3, 6, 4} << 4
-                                                           << L{2, 6, 3, 1};
+        QTest::newRow("equal names keep their own counts")
+            << 0 << todos << L{5, 3, 6, 4} << 4 << L{2, 6, 3, 1};
         QTest::newRow("variety 7") << 7 << L{3, 4, 5} << L{5, 3, 4} << 3 << L{6, 3, 1};
         QTest::newRow("no ids: everyone") << 0 << todos << L{} << 5 << L{2, 6, 3, 1, 0};
         QTest::newRow("no ids, quantidade 0") << 0 << todos << L{} << 0 << L{};

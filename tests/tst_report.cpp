@@ -40,14 +40,16 @@ QByteArray lerArquivo(const QString &caminho)
 }
 
 // The machine's session, an operator's (the machine has no funcionario row), 14 events.
-const QString kExemplo = "insert into treino values (1, 'Variedade 1');"
-    "insert into funcionario values (2, 'Operador 1'); insert into sessao values "
-    "(1, 1, {2015-03-01 08:10}, {2015-03-01 13:40}, 0, 1), (2, 2, {2015-03-01 08:30}, "
-    "{2015-03-01 13:30}, 0, 1); insert into evento_muda (id_sessao, id_treino, classificacao, "
-    "instante) select 2, 1, c, {2015-03-01 09:00} + 600 * c + i from (values (0, 10), (2, 3), "
-    "(4, 1)) v(c, n), generate_series(1, n) i;";
+const QString kExemplo
+    = "insert into treino values (1, 'Variedade 1');"
+      "insert into funcionario values (2, 'Operador 1'); insert into sessao values "
+      "(1, 1, {2015-03-01 08:10}, {2015-03-01 13:40}, 0, 1), (2, 2, {2015-03-01 08:30}, "
+      "{2015-03-01 13:30}, 0, 1); insert into evento_muda (id_sessao, id_treino, classificacao, "
+      "instante) select 2, 1, c, {2015-03-01 09:00} + 600 * c + i from (values (0, 10), (2, 3), "
+      "(4, 1)) v(c, n), generate_series(1, n) i;";
 const char kNome[] = "Relatorio_2015-03-01_a_2015-03-02.xls";
-const char kCabecalho[] = "Per\xEDodo\tDia\tHora\r\nIn\xED" "cio\t01/03/2015\t08:00:00\r\n"
+const char kCabecalho[] = "Per\xEDodo\tDia\tHora\r\nIn\xED"
+                          "cio\t01/03/2015\t08:00:00\r\n"
                           "Fim\t02/03/2015\t18:00:00\r\n\r\nTODAS VARIEDADES\r\n";
 
 // One summary: machine and employee time, classes A to E and their total, employee rows.
@@ -59,16 +61,22 @@ QByteArray resumo(const char *maquina, const char *pessoas, const QByteArray &cl
                        + "\r\nTempo acumulado de funcion\xE1rios\t" + pessoas + "\r\n\r\n";
     for (int k = 0; k < 5; ++k)
         texto += "Classe " + QByteArray(1, char('A' + k)) + " produzidas\t" + n[k] + "\r\n";
-    return texto + "Total produzido\t " + n[5] + "\r\n\r\nFuncion\xE1rio\tClasse A\tClasse B\t"
-           "Classe C\tClasse D\tClasse E\tTotal\tHoras\r\n" + funcionarios;
+    return texto + "Total produzido\t " + n[5]
+           + "\r\n\r\nFuncion\xE1rio\tClasse A\tClasse B\t"
+             "Classe C\tClasse D\tClasse E\tTotal\tHoras\r\n"
+           + funcionarios;
 }
 
 QByteArray exemplo(bool separar)
 {
     const QByteArray r = resumo("05:30:00", "05:00:00", "10 0 3 0 1 14",
                                 "Operador 1\t10\t0\t3\t0\t1\t14\t05:00:00\r\n");
-    return kCabecalho + r + "\r\nVariedade 1\r\n" + (separar ? "\r\nSess\xE3o in\xED" "cio:\t"
-           "01/03/2015\t08:10\r\nFim:\t01/03/2015\t13:40\r\n" : "") + r;
+    return kCabecalho + r + "\r\nVariedade 1\r\n"
+           + (separar ? "\r\nSess\xE3o in\xED"
+                        "cio:\t"
+                        "01/03/2015\t08:10\r\nFim:\t01/03/2015\t13:40\r\n"
+                      : "")
+           + r;
 }
 
 } // namespace
@@ -94,18 +102,20 @@ class TestReport : public QObject
         std::mutex trava;
         std::vector<bool> gerado;
         std::vector<std::pair<int, int>> passos;
-        QObject::connect(&relatorio, &Relatorio::relatorioGerado, &relatorio,
-                         [&](bool ok) {
-                             const std::lock_guard<std::mutex> g(trava);
-                             gerado.push_back(ok);
-                         },
-                         Qt::DirectConnection);
-        QObject::connect(&relatorio, &Relatorio::progresso, &relatorio,
-                         [&](int feitos, int previstos) {
-                             const std::lock_guard<std::mutex> g(trava);
-                             passos.emplace_back(feitos, previstos);
-                         },
-                         Qt::DirectConnection);
+        QObject::connect(
+            &relatorio, &Relatorio::relatorioGerado, &relatorio,
+            [&](bool ok) {
+                const std::lock_guard<std::mutex> g(trava);
+                gerado.push_back(ok);
+            },
+            Qt::DirectConnection);
+        QObject::connect(
+            &relatorio, &Relatorio::progresso, &relatorio,
+            [&](int feitos, int previstos) {
+                const std::lock_guard<std::mutex> g(trava);
+                passos.emplace_back(feitos, previstos);
+            },
+            Qt::DirectConnection);
         relatorio.start();
         if (durante)
             durante(relatorio);
@@ -160,15 +170,23 @@ private slots:
               "insert into evento_muda values (1, 1, 1, 0, {2015-02-28 23:00}),"
               "(2, 1, 1, 1, {2015-03-01 09:00}), (3, 2, 1, 2, {2015-03-01 13:00}),"
               "(4, 0, 2, 3, {2015-03-01 10:00}), (5, 3, 3, 4, {2015-03-01 11:00})",
-              true, kCabecalho + resumo("03:30:00", "00:00:00", "0 1 1 1 1 4")
-                        + "\r\nAlface\r\n\r\nSess\xE3o in\xED" "cio:\t28/02/2015\t22:00\r\nFim:\t"
-                          "01/03/2015\t09:30\r\n" + resumo("11:30:00", "00:00:00", "1 1 0 0 0 2")
-                        + "\r\nAlface\r\n\r\nSess\xE3o in\xED" "cio:\t01/03/2015\t12:00\r\nFim:\t"
-                          "01/03/2015\t14:00\r\n" + resumo("02:00:00", "00:00:00", "0 0 1 0 0 1"));
+              true,
+              kCabecalho + resumo("03:30:00", "00:00:00", "0 1 1 1 1 4")
+                  + "\r\nAlface\r\n\r\nSess\xE3o in\xED"
+                    "cio:\t28/02/2015\t22:00\r\nFim:\t"
+                    "01/03/2015\t09:30\r\n"
+                  + resumo("11:30:00", "00:00:00", "1 1 0 0 0 2")
+                  + "\r\nAlface\r\n\r\nSess\xE3o in\xED"
+                    "cio:\t01/03/2015\t12:00\r\nFim:\t"
+                    "01/03/2015\t14:00\r\n"
+                  + resumo("02:00:00", "00:00:00", "0 0 1 0 0 1"));
         // Names in Windows-1252, as the labels; nothing can shift a cell or split a row.
         const auto nome = [&](const char *caso, const char *texto, const QByteArray &bytes) {
-            linha(caso, kExemplo + QString("update treino set nome=$n$%1$n$; update funcionario "
-                                           "set nome=$n$%1$n$").arg(QString::fromUtf8(texto)),
+            linha(caso,
+                  kExemplo
+                      + QString("update treino set nome=$n$%1$n$; update funcionario "
+                                "set nome=$n$%1$n$")
+                            .arg(QString::fromUtf8(texto)),
                   false, exemplo(false).replace("Variedade 1", bytes).replace("Operador 1", bytes));
         };
         nome("name with an accent", "José", "Jos\xE9");
@@ -176,9 +194,10 @@ private slots:
         nome("name outside Windows-1252", "Жora A\U0001F600B", "?ora A?B");
         nome("name with tab, CR and LF", "Ana\tMaria\r\nB", "Ana Maria  B");
         // Still written to its end, with the values of the failed statements.
-        linha("connection lost: a failure", "select pg_terminate_backend(pid) from "
-              "pg_stat_activity where usename = 'quorbel' and pid <> pg_backend_pid()", false,
-              kCabecalho + resumo("00:00:00", "00:00:00", "-1 -1 -1 -1 -1 -5"), false);
+        linha("connection lost: a failure",
+              "select pg_terminate_backend(pid) from "
+              "pg_stat_activity where usename = 'quorbel' and pid <> pg_backend_pid()",
+              false, kCabecalho + resumo("00:00:00", "00:00:00", "-1 -1 -1 -1 -1 -5"), false);
     }
 
     void file()
@@ -202,7 +221,8 @@ private slots:
         // 22:30 in São Paulo is already the next day in UTC. No events: the first block only.
         QVERIFY(gerar(false, local(10, 3, 22, 30), local(10, 3, 23, 59, 59)));
         const QByteArray escrito = lerArquivo(caminho);
-        QCOMPARE(escrito, "Per\xEDodo\tDia\tHora\r\nIn\xED" "cio\t10/03/2015\t22:30:00\r\nFim\t"
+        QCOMPARE(escrito, "Per\xEDodo\tDia\tHora\r\nIn\xED"
+                          "cio\t10/03/2015\t22:30:00\r\nFim\t"
                           "10/03/2015\t23:59:59\r\n\r\nTODAS VARIEDADES\r\n"
                               + resumo("00:00:00", "00:00:00", "0 0 0 0 0 0"));
         // An empty span fails quietly, and neither creates nor truncates a file.
@@ -240,8 +260,11 @@ private slots:
         for (const QString k : {"0", "1", "2", "3", "4"})
             resumo << "left join evento_muda e on s.id=e.id_sessao and e.classificacao=" + k;
         resumo << "where s.id_funcionario=2 and";
-        const QStringList esperado = resumo + QStringList{"from treino v where",
-                                     "from numero_classificacao_treino where id_treino=1"} + resumo;
+        const QStringList esperado
+            = resumo
+              + QStringList{"from treino v where",
+                            "from numero_classificacao_treino where id_treino=1"}
+              + resumo;
         QCOMPARE(enviados.size(), esperado.size());
         for (int i = 0; i < esperado.size(); ++i) {
             QVERIFY2(enviados[i].contains(esperado[i]), qPrintable(enviados[i]));

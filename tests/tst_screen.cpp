@@ -1,9 +1,9 @@
 // The report screen with its LED and report requests, in the main window with
 // the options and about dialogs. Jobs run for real against the test database.
 
-#include "config/configuracoes.h"
 #include "app/mainwindow.h"
 #include "app/opcoesdialog.h"
+#include "config/configuracoes.h"
 #include "report/relatorio.h"
 #include "screen/qledindicator.h"
 #include "screen/telarelatorio.h"
@@ -66,7 +66,7 @@ class TestScreen : public QObject
 private slots:
     void initTestCase()
     {
-        qputenv("TZ", "UTC"); // where the database's limits are round
+        qputenv("TZ", "UTC");                     // where the database's limits are round
         QStandardPaths::setTestModeEnabled(true); // never a person's real settings
         tratadorAnterior = qInstallMessageHandler(tratador);
         auto *timer = new QTimer(this);
@@ -169,9 +169,10 @@ private slots:
         QTest::addColumn<bool>("aberta");
         QTest::addColumn<QString>("texto");
         QTest::newRow("the test database") << true << "Conectado com sucesso.";
-        QTest::newRow("a closed port") << false << "Falha ao conectar com banco de dados. "
-                                                   "Verifique se o endereço de IP da máquina "
-                                                   "está correto.";
+        QTest::newRow("a closed port") << false
+                                       << "Falha ao conectar com banco de dados. "
+                                          "Verifique se o endereço de IP da máquina "
+                                          "está correto.";
     }
 
     void connectionStates()
@@ -194,9 +195,10 @@ private slots:
         tela.desconectar();
         QVERIFY(!led->isChecked());
         QTRY_COMPARE(backends(kDoPrograma), QString("0"));
-        QCOMPARE(QList<QVariantList>(mensagens),
-                 QList<QVariantList>({{"Aguarde. Conectando...", 0}, {texto, 5000},
-                                      {"Banco desconectado.", 5000}}));
+        QCOMPARE(
+            QList<QVariantList>(mensagens),
+            QList<QVariantList>(
+                {{"Aguarde. Conectando...", 0}, {texto, 5000}, {"Banco desconectado.", 5000}}));
     }
 
     void refusedRequests_data()
@@ -210,18 +212,23 @@ private slots:
         const QString impossivel = "O período deve estar entre 01/01/1970 00:00:00 e 19/01/2038 "
                                    "03:14:07, os instantes que o banco de dados registra. O "
                                    "relatório não pode ser gerado.";
-        QTest::newRow("disconnected") << "none" << "2015-03-10T08:00/2015-03-10T09:00"
-                                      << desconectado;
+        QTest::newRow("disconnected") << "none"
+                                      << "2015-03-10T08:00/2015-03-10T09:00" << desconectado;
         QTest::newRow("failed attempt, reversed: connection checked first")
-            << "failed" << "2015-03-10T08:00/2015-03-09T09:00" << desconectado;
+            << "failed"
+            << "2015-03-10T08:00/2015-03-09T09:00" << desconectado;
         QTest::newRow("same date, end 07:59 before 08:00")
-            << "open" << "2015-03-10T08:00/2015-03-10T07:59" << invertido;
+            << "open"
+            << "2015-03-10T08:00/2015-03-10T07:59" << invertido;
         QTest::newRow("a day before at a later hour, before 1970: order checked first")
-            << "open" << "1960-05-02T00:00/1960-05-01T09:00" << invertido;
+            << "open"
+            << "1960-05-02T00:00/1960-05-01T09:00" << invertido;
         QTest::newRow("start one second before 1970")
-            << "open" << "1969-12-31T23:59:59/2015-03-10T08:00" << impossivel;
+            << "open"
+            << "1969-12-31T23:59:59/2015-03-10T08:00" << impossivel;
         QTest::newRow("end at 2038-01-19 03:14:08")
-            << "open" << "2015-03-10T08:00/2038-01-19T03:14:08" << impossivel;
+            << "open"
+            << "2015-03-10T08:00/2038-01-19T03:14:08" << impossivel;
     }
 
     void refusedRequests()
@@ -242,7 +249,8 @@ private slots:
 
     void reportFromTheMainWindow()
     {
-        definirConfiguracoes(enderecoBanco, kPortaFechada, diretorioRelatorio); // the stored port must be the one used
+        definirConfiguracoes(enderecoBanco, kPortaFechada,
+                             diretorioRelatorio); // the stored port must be the one used
         MainWindow janela;
         QWidget *tela = janela.centralWidget();
         QVERIFY(tela->findChild<QLedIndicator *>("led")->isChecked());
@@ -270,7 +278,8 @@ private slots:
     {
         // The tables stay locked: the window can only go because the job's
         // statement was cancelled and its thread ended.
-        struct Trava {
+        struct Trava
+        {
             ~Trava() { TestSupport::exec("rollback"); }
         } trava;
         QVERIFY(TestSupport::exec("begin"));
@@ -312,10 +321,10 @@ private slots:
         janela.findChild<QAction *>("actionOpcoes")->trigger();
         QCOMPARE(saida.text(), std::string(aceita ? "Opções salvas.\n" : ""));
         const QSettings guardadas;
-        QCOMPARE(QStringList({guardadas.value("BD_ADDR").toString(),
-                              guardadas.value("5432").toString(),
-                              guardadas.value("DIRETORIO").toString()}),
-                 aceita ? QStringList({"192.168.0.20", "15432", "/tmp/não existe"}) : antes);
+        QCOMPARE(
+            QStringList({guardadas.value("BD_ADDR").toString(), guardadas.value("5432").toString(),
+                         guardadas.value("DIRETORIO").toString()}),
+            aceita ? QStringList({"192.168.0.20", "15432", "/tmp/não existe"}) : antes);
     }
 
     void directoryChooser_data()

@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # Installs what the build, the tests and the demo need (Debian 12), then
-# configures and builds into build/ (or $BUILD_DIR). Safe to run again.
+# configures and builds the CMake preset "default" into build/ (or into
+# $BUILD_DIR). Safe to run again.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 packages=(build-essential cmake pkg-config qtbase5-dev qtbase5-dev-tools libqt5svg5
-          libpq-dev postgresql-15 postgresql-client-15 fonts-dejavu-core)
+          libpq-dev postgresql-15 postgresql-client-15 fonts-dejavu-core clang-format-14)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
@@ -21,6 +22,6 @@ else
 fi
 
 build_dir=${BUILD_DIR:-build}
-cmake -S . -B "$build_dir" ${CMAKE_ARGS:-} >/dev/null
+cmake --preset default -B "$build_dir" ${CMAKE_ARGS:-} >/dev/null
 cmake --build "$build_dir" -j"$(nproc)"
 echo "setup: built in $build_dir"

@@ -5,7 +5,9 @@
 #include "ui_aboutdialog.h"
 #include "ui_mainwindow.h"
 
+#include <QMessageBox>
 #include <QProgressBar>
+#include <QTimer>
 
 #include <iostream>
 
@@ -15,7 +17,7 @@ MainWindow::MainWindow(QWidget *parent)
 {
     // Loaded before the UI is built, so that the report screen's first
     // connection attempt already uses the stored address.
-    carregarConfiguracoes();
+    const bool configuracoesLidas = carregarConfiguracoes();
     ui->setupUi(this);
     TelaRelatorio *tela = ui->centralWidget;
     connect(tela, &TelaRelatorio::message, ui->statusBar, &QStatusBar::showMessage);
@@ -43,6 +45,15 @@ MainWindow::MainWindow(QWidget *parent)
                 progresso->setRange(0, previstos);
                 progresso->setValue(feitos);
             });
+
+    // Told once the window is up; the program goes on with the defaults.
+    if (!configuracoesLidas)
+        QTimer::singleShot(0, this, [this] {
+            QMessageBox::warning(this, tr("Aviso"),
+                                 tr("Não foi possível ler as configurações em %1. O programa usa "
+                                    "os valores padrão.")
+                                     .arg(arquivoDeConfiguracoes()));
+        });
 }
 
 MainWindow::~MainWindow()
@@ -53,10 +64,15 @@ MainWindow::~MainWindow()
 void MainWindow::on_actionOpcoes_triggered()
 {
     OpcoesDialog dialogo(this);
-    if (dialogo.exec() == QDialog::Accepted) {
+    if (dialogo.exec() != QDialog::Accepted)
+        return;
+    if (dialogo.salvar())
         std::cout << "Opções salvas." << std::endl;
-        dialogo.salvar();
-    }
+    else
+        QMessageBox::warning(this, tr("Aviso"),
+                             tr("As opções não foram salvas em %1. Os valores valem só até o "
+                                "programa ser fechado.")
+                                 .arg(arquivoDeConfiguracoes()));
 }
 
 void MainWindow::on_actionSobre_triggered()

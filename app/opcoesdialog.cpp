@@ -21,10 +21,10 @@ OpcoesDialog::~OpcoesDialog()
     delete ui;
 }
 
-void OpcoesDialog::salvar()
+bool OpcoesDialog::salvar()
 {
     definirConfiguracoes(ui->txtAddress->text(), ui->txtPort->text(), ui->txtDir->text());
-    salvarConfiguracoes();
+    return salvarConfiguracoes();
 }
 
 void OpcoesDialog::on_btnAlterarDir_clicked()

@@ -18,8 +18,9 @@ public:
     ~OpcoesDialog() override;
 
 public slots:
-    // Copies the three fields into the settings and stores them, as typed.
-    void salvar();
+    // Copies the three fields into the settings and stores them, as typed;
+    // false when the store did not take them (the values still apply).
+    bool salvar();
 
 private slots:
     void on_btnAlterarDir_clicked();

@@ -43,6 +43,7 @@ void instalarTratador(void (*tratador)(int))
     acao.sa_flags = SA_RESTART;
     sigaction(SIGINT, &acao, nullptr);
     sigaction(SIGTERM, &acao, nullptr);
+    sigaction(SIGHUP, &acao, nullptr);
 }
 
 } // namespace

@@ -1,7 +1,8 @@
 #pragma once
 
-// Ctrl-C and termination requests for relatorio-cli: the one place that knows
-// how this platform delivers them (POSIX signals through a self-pipe).
+// Ctrl-C, termination and hang-up for relatorio-cli: the one place that knows
+// how this platform delivers them (SIGINT, SIGTERM and SIGHUP through a
+// self-pipe).
 
 #include <QObject>
 

@@ -10,22 +10,27 @@
 #include "config/configuracoes.h"
 #include "config/maquina.h"
 #include "db/databaseconnection.h"
+#include "report/periodo.h"
 #include "report/relatorio.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QStringList>
+#include <QTimer>
 
 #include <arpa/inet.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
 #include <memory>
 
 namespace {
 
 enum Saida { Gerado = 0, NaoGerado = 1, ArgumentosInvalidos = 2 };
+
+const QString kFormatoInstante = QStringLiteral("dd/MM/yyyy hh:mm:ss");
 // Returned by a step when main() goes on to the next one.
 constexpr int kContinuar = -1;
 
@@ -38,6 +43,8 @@ struct Pedido
     QString diretorio;
     QString endereco;
     QString porta;
+    // Seconds the report may take once connected; 0 for no limit.
+    int tempoLimite = 0;
 };
 
 void escreverErro(const QString &texto)
@@ -80,6 +87,11 @@ struct LinhaDeComando
     const QCommandLineOption porta{QStringLiteral("porta"),
                                    QStringLiteral("Porta do banco de dados."),
                                    QStringLiteral("PORTA")};
+    const QCommandLineOption tempoLimite{
+        QStringLiteral("tempo-limite"),
+        QStringLiteral("Cancela o relatório que, depois de conectado, não terminar em SEGUNDOS "
+                       "(padrão: sem limite)."),
+        QStringLiteral("SEGUNDOS")};
 };
 
 LinhaDeComando::LinhaDeComando()
@@ -89,7 +101,7 @@ LinhaDeComando::LinhaDeComando()
         "Os valores padrão de diretório, endereço e porta vêm das configurações do "
         "programa."));
     for (const QCommandLineOption &opcao :
-         {ajuda, versao, inicio, fim, separar, diretorio, endereco, porta})
+         {ajuda, versao, inicio, fim, separar, diretorio, endereco, porta, tempoLimite})
         parser.addOption(opcao);
 }
 
@@ -119,7 +131,8 @@ QString LinhaDeComando::motivoDoErro(const QStringList &argumentos) const
         return QStringLiteral("opção desconhecida: %1%2")
             .arg(nome.size() == 1 ? QStringLiteral("-") : QStringLiteral("--"), nome);
     }
-    for (const QCommandLineOption *opcao : {&inicio, &fim, &diretorio, &endereco, &porta}) {
+    for (const QCommandLineOption *opcao :
+         {&inicio, &fim, &diretorio, &endereco, &porta, &tempoLimite}) {
         const QString nome = opcao->names().first();
         if (!argumentos.isEmpty() && argumentos.last() == QStringLiteral("--") + nome)
             return QStringLiteral("falta o valor da opção --%1.").arg(nome);
@@ -127,15 +140,48 @@ QString LinhaDeComando::motivoDoErro(const QStringList &argumentos) const
     return QStringLiteral("argumentos inválidos (%1).").arg(parser.errorText());
 }
 
-// "YYYY-MM-DD HH:MM" or "YYYY-MM-DD HH:MM:SS", local time.
-QDateTime lerDataHora(const QString &texto)
+// "YYYY-MM-DD HH:MM" or "YYYY-MM-DD HH:MM:SS", local time; invalid when it
+// does not read as such. A time the clock skips gives the first instant
+// after the gap, and `ajustado` says so.
+QDateTime lerDataHora(const QString &texto, bool *ajustado)
 {
-    for (const char *formato : {"yyyy-MM-dd HH:mm:ss", "yyyy-MM-dd HH:mm"}) {
-        const QDateTime valor = QDateTime::fromString(texto, QString::fromLatin1(formato));
-        if (valor.isValid())
-            return valor;
-    }
-    return QDateTime();
+    const QStringList partes = texto.split(QLatin1Char(' '));
+    if (partes.size() != 2)
+        return QDateTime();
+    const QDate data = QDate::fromString(partes[0], QStringLiteral("yyyy-MM-dd"));
+    QTime hora = QTime::fromString(partes[1], QStringLiteral("HH:mm:ss"));
+    if (!hora.isValid())
+        hora = QTime::fromString(partes[1], QStringLiteral("HH:mm"));
+    if (!data.isValid() || !hora.isValid())
+        return QDateTime();
+    return instanteLocal(data, hora, ajustado);
+}
+
+// One bound of the period, read into `instante`.
+int lerLimite(const LinhaDeComando &linha, const QCommandLineOption &opcao, QDateTime &instante)
+{
+    const QString nome = opcao.names().first();
+    const QString texto = linha.parser.value(opcao);
+    bool ajustado = false;
+    instante = lerDataHora(texto, &ajustado);
+    if (!instante.isValid())
+        return linha.argumentosInvalidos(
+            QStringLiteral("data e hora inválidas em --%1: \"%2\" (use AAAA-MM-DD HH:MM ou "
+                           "AAAA-MM-DD HH:MM:SS, por exemplo \"2015-03-01 08:00\").")
+                .arg(nome, texto));
+    if (ajustado)
+        escreverErro(
+            QStringLiteral("relatorio-cli: %1 não existe na hora local (o relógio "
+                           "salta essa hora no início do horário de verão); --%2 usa "
+                           "%3, o primeiro instante depois do salto.")
+                .arg(texto, nome, instante.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))));
+    if (!instanteRegistravel(instante))
+        return linha.argumentosInvalidos(
+            QStringLiteral("--%1 fora do que o banco de dados registra: o período deve estar "
+                           "entre %2 e %3.")
+                .arg(nome, primeiroInstanteRegistravel().toString(kFormatoInstante),
+                     ultimoInstanteRegistravel().toString(kFormatoInstante)));
+    return kContinuar;
 }
 
 bool enderecoNumerico(const QString &texto)
@@ -167,20 +213,22 @@ int lerArgumentos(LinhaDeComando &linha, const QStringList &argumentos, Pedido &
         return linha.argumentosInvalidos(
             QStringLiteral("informe o início e o fim do período (--inicio e --fim)."));
 
-    const QString formatoEsperado
-        = QStringLiteral("use AAAA-MM-DD HH:MM ou AAAA-MM-DD HH:MM:SS, por exemplo "
-                         "\"2015-03-01 08:00\"");
-    pedido.inicio = lerDataHora(parser.value(linha.inicio));
-    if (!pedido.inicio.isValid())
-        return linha.argumentosInvalidos(
-            QStringLiteral("data e hora inválidas em --inicio: \"%1\" (%2).")
-                .arg(parser.value(linha.inicio), formatoEsperado));
-    pedido.fim = lerDataHora(parser.value(linha.fim));
-    if (!pedido.fim.isValid())
-        return linha.argumentosInvalidos(
-            QStringLiteral("data e hora inválidas em --fim: \"%1\" (%2).")
-                .arg(parser.value(linha.fim), formatoEsperado));
+    for (const auto &[opcao, instante] :
+         {std::pair(&linha.inicio, &pedido.inicio), std::pair(&linha.fim, &pedido.fim)}) {
+        const int status = lerLimite(linha, *opcao, *instante);
+        if (status != kContinuar)
+            return status;
+    }
     pedido.separarSessoes = parser.isSet(linha.separar);
+    if (parser.isSet(linha.tempoLimite)) {
+        bool numero = false;
+        pedido.tempoLimite = parser.value(linha.tempoLimite).toInt(&numero);
+        if (!numero || pedido.tempoLimite < 1 || pedido.tempoLimite > 86400 * 366)
+            return linha.argumentosInvalidos(
+                QStringLiteral("tempo limite inválido: \"%1\" (um número de segundos, de 1 "
+                               "em diante).")
+                    .arg(parser.value(linha.tempoLimite)));
+    }
     return kContinuar;
 }
 
@@ -189,7 +237,15 @@ int lerArgumentos(LinhaDeComando &linha, const QStringList &argumentos, Pedido &
 int completarComConfiguracoes(const LinhaDeComando &linha, Pedido &pedido)
 {
     const QCommandLineParser &parser = linha.parser;
-    carregarConfiguracoes();
+    if (!carregarConfiguracoes()
+        && !(parser.isSet(linha.diretorio) && parser.isSet(linha.endereco)
+             && parser.isSet(linha.porta))) {
+        escreverErro(QStringLiteral("relatorio-cli: não foi possível ler as configurações em "
+                                    "%1; corrija o arquivo ou informe --diretorio, --endereco "
+                                    "e --porta. Nenhum relatório foi gerado.")
+                         .arg(arquivoDeConfiguracoes()));
+        return NaoGerado;
+    }
     pedido.diretorio
         = parser.isSet(linha.diretorio) ? parser.value(linha.diretorio) : diretorioRelatorio;
     pedido.endereco = parser.isSet(linha.endereco) ? parser.value(linha.endereco) : enderecoBanco;
@@ -241,11 +297,21 @@ struct Execucao
 {
     bool sucesso = false;
     bool interrompido = false;
+    bool tempoEsgotado = false;
 };
 
-Execucao executar(QCoreApplication &app, Relatorio &relatorio, Interrupcao &interrupcao)
+Execucao executar(QCoreApplication &app, Relatorio &relatorio, Interrupcao &interrupcao,
+                  int tempoLimite)
 {
     Execucao execucao;
+    QTimer prazo;
+    prazo.setSingleShot(true);
+    QObject::connect(&prazo, &QTimer::timeout, &app, [&]() {
+        execucao.tempoEsgotado = true;
+        relatorio.cancelar();
+    });
+    if (tempoLimite > 0)
+        prazo.start(std::chrono::seconds(tempoLimite));
     QObject::connect(&interrupcao, &Interrupcao::interrompido, &app, [&]() {
         escreverErro(QStringLiteral("\nrelatorio-cli: interrompendo o relatório..."));
         relatorio.cancelar();
@@ -276,11 +342,17 @@ Execucao executar(QCoreApplication &app, Relatorio &relatorio, Interrupcao &inte
 }
 
 // Step 5: the outcome, for people on standard error and as the exit status.
-int informarResultado(const Execucao &execucao, const QString &caminho)
+int informarResultado(const Execucao &execucao, const QString &caminho, int tempoLimite)
 {
     if (execucao.interrompido) {
-        escreverErro(QStringLiteral("relatorio-cli: relatório interrompido; o arquivo %1 pode "
-                                    "estar incompleto.")
+        escreverErro(QStringLiteral("relatorio-cli: relatório interrompido; %1 não foi gravado.")
+                         .arg(caminho));
+        return NaoGerado;
+    }
+    if (execucao.tempoEsgotado && !execucao.sucesso) {
+        escreverErro(QStringLiteral("relatorio-cli: o relatório não terminou em %1 s (--tempo-"
+                                    "limite) e foi cancelado; %2 não foi gravado.")
+                         .arg(tempoLimite)
                          .arg(caminho));
         return NaoGerado;
     }
@@ -327,6 +399,7 @@ int main(int argc, char *argv[])
     Relatorio relatorio;
     relatorio.configurar(conexao.get(), pedido.inicio, pedido.fim, kNumeroClasses,
                          pedido.diretorio.toStdString(), pedido.separarSessoes);
-    const Execucao execucao = executar(app, relatorio, interrupcao);
-    return informarResultado(execucao, QString::fromStdString(relatorio.caminhoArquivo()));
+    const Execucao execucao = executar(app, relatorio, interrupcao, pedido.tempoLimite);
+    return informarResultado(execucao, QString::fromStdString(relatorio.caminhoArquivo()),
+                             pedido.tempoLimite);
 }

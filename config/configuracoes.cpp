@@ -1,6 +1,7 @@
 #include "config/configuracoes.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QSettings>
 
 QString enderecoBancoPadrao()
@@ -33,16 +34,46 @@ QString portaBanco = portaBancoPadrao();
 QString diretorioRelatorio = diretorioRelatorioPadrao();
 QString senhaConfig = senhaConfigPadrao();
 
-void carregarConfiguracoes()
+namespace {
+
+// The store can be read: QSettings saw no error, and where there is no file
+// yet, nothing but a folder stands in its way (QSettings reports a regular
+// file in place of its folder as an empty store).
+bool legivel(const QSettings &settings)
 {
-    const QSettings settings;
-    diretorioRelatorio = settings.value("DIRETORIO", diretorioRelatorioPadrao()).toString();
-    enderecoBanco = settings.value("BD_ADDR", enderecoBancoPadrao()).toString();
-    portaBanco = settings.value("5432", portaBancoPadrao()).toString();
-    senhaConfig = settings.value("SENHA", senhaConfigPadrao()).toString();
+    if (settings.status() != QSettings::NoError)
+        return false;
+    QFileInfo caminho(settings.fileName());
+    if (caminho.exists())
+        return caminho.isFile();
+    while (!caminho.exists() && !caminho.isRoot())
+        caminho = QFileInfo(caminho.absolutePath());
+    return caminho.isDir();
 }
 
-void salvarConfiguracoes()
+} // namespace
+
+bool carregarConfiguracoes()
+{
+    const QSettings settings;
+    const bool lida = legivel(settings);
+    // A store that cannot be read is not half used: the defaults stand.
+    const auto valor = [&](const char *chave, const QString &padrao) {
+        return lida ? settings.value(chave, padrao).toString() : padrao;
+    };
+    diretorioRelatorio = valor("DIRETORIO", diretorioRelatorioPadrao());
+    enderecoBanco = valor("BD_ADDR", enderecoBancoPadrao());
+    portaBanco = valor("5432", portaBancoPadrao());
+    senhaConfig = valor("SENHA", senhaConfigPadrao());
+    return lida;
+}
+
+QString arquivoDeConfiguracoes()
+{
+    return QSettings().fileName();
+}
+
+bool salvarConfiguracoes()
 {
     QSettings settings;
     settings.setValue("DIRETORIO", diretorioRelatorio);
@@ -50,6 +81,7 @@ void salvarConfiguracoes()
     settings.setValue("5432", portaBanco);
     settings.setValue("SENHA", senhaConfig);
     settings.sync();
+    return settings.status() == QSettings::NoError;
 }
 
 void definirConfiguracoes(const QString &endereco, const QString &porta, const QString &diretorio)

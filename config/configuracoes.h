@@ -11,9 +11,14 @@ extern QString diretorioRelatorio; // "DIRETORIO"
 extern QString senhaConfig;        // "SENHA"
 
 // Copies the four values from the per-user settings store; writes nothing.
-void carregarConfiguracoes();
-// Writes the four values to the store and flushes it.
-void salvarConfiguracoes();
+// False when the store exists but cannot be read: the values are then the
+// defaults.
+bool carregarConfiguracoes();
+// Writes the four values to the store and flushes it; false when the store
+// did not take them.
+bool salvarConfiguracoes();
+// Where the store keeps the settings, for messages.
+QString arquivoDeConfiguracoes();
 // Replaces the address, port and directory for this run; writes nothing.
 void definirConfiguracoes(const QString &endereco, const QString &porta, const QString &diretorio);
 

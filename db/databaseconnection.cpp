@@ -63,6 +63,9 @@ std::string DatabaseConnection::connectionString() const
 bool DatabaseConnection::connect()
 {
     close();
+    // Without an address libpq would reach the local default server instead.
+    if (hostaddr.empty())
+        return false;
     conn = PQconnectdb(connectionString().c_str());
     return PQstatus(conn) == CONNECTION_OK;
 }

@@ -22,7 +22,8 @@ public:
     DatabaseConnection(const DatabaseConnection &) = delete;
     DatabaseConnection &operator=(const DatabaseConnection &) = delete;
 
-    // Opens the connection; blocks until libpq has connected or failed.
+    // Opens the connection; blocks until libpq has connected or failed. An
+    // empty address fails at once.
     bool connect();
     bool isConnected() const;
     // Finishes the connection; idempotent. Always true.

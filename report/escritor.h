@@ -53,12 +53,19 @@ public:
 
     // The file name's extension, with its dot.
     virtual std::string extensao() const = 0;
-    // Creates the file at `caminho` (UTF-8); false when it cannot.
+    // Starts the file that will be published at `caminho` (UTF-8); false
+    // when it cannot be created. Nothing appears under `caminho` until
+    // concluir().
     virtual bool abrir(const std::string &caminho) = 0;
-    virtual void linha(const std::vector<Celula> &celulas, PapelDaLinha papel = PapelDaLinha::Comum)
-        = 0;
-    // Finishes the file; false when this or any earlier write failed.
-    virtual bool fechar() = 0;
+    virtual void linha(const std::vector<Celula> &celulas, PapelDaLinha papel) = 0;
+    void linha(const std::vector<Celula> &celulas) { linha(celulas, PapelDaLinha::Comum); }
     // No write has failed so far.
     virtual bool semErros() const = 0;
+    // Finishes the file and puts it under its name, replacing what was
+    // there; false, with nothing changed, when this or any earlier write
+    // failed.
+    virtual bool concluir() = 0;
+    // Drops the unfinished file; what the name held before stays. A writer
+    // destroyed before concluir() does this.
+    virtual void descartar() = 0;
 };

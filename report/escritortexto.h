@@ -1,43 +1,35 @@
 #pragma once
 
 // The tab-separated text report (".xls"): one line per row, cells separated
-// by tabs, CR LF line ends, texts in Windows-1252. Each line is flushed at
-// once, and any write, flush or close error is remembered.
+// by tabs, CR LF line ends, texts in Windows-1252.
 
+#include "report/arquivosaida.h"
 #include "report/escritor.h"
 
-#include <cstdio>
 #include <string>
 
 class EscritorTexto final : public EscritorRelatorio
 {
 public:
-    EscritorTexto() = default;
-    ~EscritorTexto() override;
-
-    EscritorTexto(const EscritorTexto &) = delete;
-    EscritorTexto &operator=(const EscritorTexto &) = delete;
-
     std::string extensao() const override { return ".xls"; }
-    // Creates or truncates the file (the path handed unchanged to the
-    // narrow-character call).
     bool abrir(const std::string &caminho) override;
     void linha(const std::vector<Celula> &celulas, PapelDaLinha papel) override;
-    bool fechar() override;
-    bool semErros() const override { return !falhou; }
+    bool semErros() const override { return arquivo.semErros(); }
+    bool concluir() override { return arquivo.confirmar(); }
+    void descartar() override { arquivo.descartar(); }
 
     // One cell as the text holds it; the total of a summary has a blank
     // before it.
     static std::string celulaNoTexto(const Celula &celula, PapelDaLinha papel);
 
 private:
-    void gravar(const std::string &bytes);
-
-    std::FILE *arquivo = nullptr;
-    bool falhou = false;
+    ArquivoSaida arquivo;
 };
 
-// A variety or employee name (UTF-8) as the file holds it: Windows-1252, a
-// character outside it as "?", and tab, CR or LF as one blank so that a name
-// can never shift a cell or split a row.
+// A text (UTF-8) as the file holds it, so that it can neither shift a cell,
+// split a row, nor be taken for anything but text: Windows-1252, with "?" for
+// a character outside it (the C1 controls U+0080 to U+009F among them) and
+// one blank for any other control character; and, when it begins with one of
+// = + - @ " (a formula, or a quoted field, to a spreadsheet), an apostrophe
+// before it, which spreadsheets read as "this cell is text".
 std::string nomeNoArquivo(const std::string &nome);

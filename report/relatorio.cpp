@@ -138,9 +138,14 @@ bool Relatorio::gerar()
         variedade.reset();
     }
 
-    const bool interrompido = isInterruptionRequested();
-    const bool gravado = saida->fechar();
-    return gravado && !interrompido && conexao->failedStatements() == falhasAntes;
+    // A report that lost a statement or was stopped is not a report: only a
+    // whole one replaces what the name held.
+    if (isInterruptionRequested() || conexao->failedStatements() != falhasAntes
+        || !saida->semErros()) {
+        saida->descartar();
+        return false;
+    }
+    return saida->concluir();
 }
 
 void Relatorio::escreverCabecalho(Saida &saida)

@@ -30,7 +30,8 @@ public:
                     const int &numeroClasses, std::string diretorioSaida, bool separarSessoes);
 
     // Builds and writes the report file; true when it was written whole and
-    // every statement succeeded.
+    // every statement succeeded. Otherwise no file is left: what the name
+    // held before stays as it was.
     bool gerar();
 
     // Stops a running report as soon as possible: between statements, and by

@@ -3,30 +3,18 @@
 #include "config/configuracoes.h"
 #include "config/maquina.h"
 #include "db/databaseconnection.h"
+#include "report/periodo.h"
 #include "report/relatorio.h"
 #include "ui_telarelatorio.h"
 
 #include <QDateTime>
 #include <QMessageBox>
 
-#include <cstdint>
-#include <limits>
-
 namespace {
 
-// The database keeps instants as 32-bit seconds since 1970-01-01 00:00 UTC.
-constexpr qint64 kPrimeiroInstante = 0;
-constexpr qint64 kUltimoInstante = std::numeric_limits<std::int32_t>::max();
-
-bool instanteRegistravel(const QDateTime &instante)
+QString formatarInstante(const QDateTime &instante)
 {
-    const qint64 segundos = instante.toSecsSinceEpoch();
-    return segundos >= kPrimeiroInstante && segundos <= kUltimoInstante;
-}
-
-QString formatarInstante(qint64 segundos)
-{
-    return QDateTime::fromSecsSinceEpoch(segundos, Qt::LocalTime).toString("dd/MM/yyyy hh:mm:ss");
+    return instante.toString("dd/MM/yyyy hh:mm:ss");
 }
 
 } // namespace
@@ -136,15 +124,15 @@ void TelaRelatorio::on_botaoGeraRelatorio_clicked()
             tr("Data final anterior a data inicial. O relatório não pode ser gerado."));
         return;
     }
-    const QDateTime inicio(dataInicio, horaInicio, Qt::LocalTime);
-    const QDateTime fim(dataFinal, horaFinal, Qt::LocalTime);
+    const QDateTime inicio = instanteLocal(dataInicio, horaInicio);
+    const QDateTime fim = instanteLocal(dataFinal, horaFinal);
     // Outside this range the period would wrap around in the database.
     if (!instanteRegistravel(inicio) || !instanteRegistravel(fim)) {
-        QMessageBox::warning(
-            this, tr("Erro!"),
-            tr("O período deve estar entre %1 e %2, os instantes que o banco "
-               "de dados registra. O relatório não pode ser gerado.")
-                .arg(formatarInstante(kPrimeiroInstante), formatarInstante(kUltimoInstante)));
+        QMessageBox::warning(this, tr("Erro!"),
+                             tr("O período deve estar entre %1 e %2, os instantes que o banco "
+                                "de dados registra. O relatório não pode ser gerado.")
+                                 .arg(formatarInstante(primeiroInstanteRegistravel()),
+                                      formatarInstante(ultimoInstanteRegistravel())));
         return;
     }
 
@@ -172,6 +160,8 @@ void TelaRelatorio::finalizarRelatorio(bool sucesso)
         relatorio->deleteLater();
         relatorio = nullptr;
     }
+    // A connection the server dropped during the job is not open any more.
+    ui->led->setChecked(conexao && conexao->isConnected());
 
     ui->botaoGeraRelatorio->setEnabled(true);
     ui->botaoGeraRelatorio->setText(tr("Gerar Relatório"));

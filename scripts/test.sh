@@ -31,7 +31,7 @@ sanitized_build() {
 
 # ThreadSanitizer: the tests whose jobs, connections and windows run threads.
 threaded=()
-for name in tst_db tst_report tst_screen tst_faults; do
+for name in tst_db tst_report tst_screen; do
     if [ -f "tests/$name.cpp" ]; then threaded+=("$name"); fi
 done
 sanitized_build tsan "${threaded[@]}" relatorio-cli

@@ -3,25 +3,18 @@
 #include "config/maquina.h"
 #include "db/databaseconnection.h"
 
+#include <QDir>
+#include <QFile>
+#include <QRegularExpression>
+#include <QTest>
+
 #include <libpq-fe.h>
 
-#include <cstdlib>
+#include <list>
 
 namespace TestSupport {
 
 namespace {
-
-std::string env(const char *name)
-{
-    const char *value = std::getenv(name);
-    return value ? std::string(value) : std::string();
-}
-
-// The program's account owns the tables.
-std::string ownerConnectionText()
-{
-    return conexaoComAMaquina(hostaddr(), port())->connectionString();
-}
 
 struct ConnDeleter
 {
@@ -31,13 +24,14 @@ struct ResultDeleter
 {
     void operator()(PGresult *r) const { PQclear(r); }
 };
+using Conn = std::unique_ptr<PGconn, ConnDeleter>;
 
-// One owner connection for the whole test executable.
-PGconn *ownerConnection()
+// One connection per role for the whole test executable, opened again when
+// the server dropped it.
+PGconn *conectado(Conn &conn, const std::string &texto)
 {
-    static std::unique_ptr<PGconn, ConnDeleter> conn;
     if (!conn || PQstatus(conn.get()) != CONNECTION_OK)
-        conn.reset(PQconnectdb(ownerConnectionText().c_str()));
+        conn.reset(PQconnectdb(texto.c_str()));
     if (PQstatus(conn.get()) != CONNECTION_OK) {
         std::cerr << "test database: " << PQerrorMessage(conn.get());
         return nullptr;
@@ -45,16 +39,37 @@ PGconn *ownerConnection()
     return conn.get();
 }
 
+// The program's account owns the tables.
+PGconn *owner()
+{
+    static Conn conn;
+    return conectado(conn, conexaoComAMaquina(hostaddr(), port())->connectionString());
+}
+
+std::unique_ptr<PGresult, ResultDeleter> run(PGconn *conn, const std::string &sql)
+{
+    std::unique_ptr<PGresult, ResultDeleter> result(conn ? PQexec(conn, sql.c_str()) : nullptr);
+    const ExecStatusType status = PQresultStatus(result.get());
+    if (conn && status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK)
+        std::cerr << "test database: " << PQerrorMessage(conn) << "  in: " << sql << "\n";
+    return result;
+}
+
+std::string first(const std::unique_ptr<PGresult, ResultDeleter> &result)
+{
+    return PQntuples(result.get()) > 0 ? PQgetvalue(result.get(), 0, 0) : "";
+}
+
 } // namespace
 
 std::string hostaddr()
 {
-    return env("QUORBEL_TEST_HOSTADDR");
+    return qEnvironmentVariable("QUORBEL_TEST_HOSTADDR").toStdString();
 }
 
 std::string port()
 {
-    return env("QUORBEL_TEST_PORT");
+    return qEnvironmentVariable("QUORBEL_TEST_PORT").toStdString();
 }
 
 bool haveDatabase()
@@ -71,35 +86,87 @@ std::unique_ptr<DatabaseConnection> connect()
 
 bool exec(const std::string &sql)
 {
-    PGconn *conn = ownerConnection();
-    if (!conn)
-        return false;
-    std::unique_ptr<PGresult, ResultDeleter> result(PQexec(conn, sql.c_str()));
-    const ExecStatusType status = PQresultStatus(result.get());
-    if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK) {
-        std::cerr << "test database: " << PQerrorMessage(conn) << "  in: " << sql << "\n";
-        return false;
-    }
-    return true;
+    const ExecStatusType status = PQresultStatus(run(owner(), sql).get());
+    return status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK;
 }
 
 std::string scalar(const std::string &sql)
 {
-    PGconn *conn = ownerConnection();
-    if (!conn)
-        return std::string();
-    std::unique_ptr<PGresult, ResultDeleter> result(PQexec(conn, sql.c_str()));
-    if (PQresultStatus(result.get()) != PGRES_TUPLES_OK || PQntuples(result.get()) < 1) {
-        std::cerr << "test database: " << PQerrorMessage(conn) << "  in: " << sql << "\n";
-        return std::string();
-    }
-    return PQgetvalue(result.get(), 0, 0);
+    return first(run(owner(), sql));
+}
+
+std::string admin(const std::string &sql)
+{
+    static Conn conn;
+    return first(
+        run(conectado(conn, qEnvironmentVariable("QUORBEL_TEST_ADMIN").toStdString()), sql));
 }
 
 bool resetTables()
 {
     return exec("truncate treino, numero_classificacao_treino, funcionario, sessao, evento_muda "
                 "restart identity");
+}
+
+bool semear(QString sql)
+{
+    sql.replace(QRegularExpression("\\{([^}]*)\\}"), "extract(epoch from timestamptz '\\1 -03')");
+    return exec(sql.toStdString());
+}
+
+QByteArray dados(const QString &nome)
+{
+    return lerArquivo(QStringLiteral(QUORBEL_TEST_DATA "/") + nome);
+}
+
+void tabela(const QString &nome)
+{
+    const auto celula = [](const QByteArray &texto) {
+        QByteArray bytes;
+        for (int i = 0; i < texto.size(); ++i) {
+            if (texto[i] != '\\' || i + 1 == texto.size()) {
+                bytes += texto[i];
+                continue;
+            }
+            const char c = texto[++i];
+            if (c == 'x') {
+                bytes += char(texto.mid(i + 1, 2).toInt(nullptr, 16));
+                i += 2;
+            } else {
+                bytes += c == 't' ? '\t' : c == 'r' ? '\r' : c == 'n' ? '\n' : c;
+            }
+        }
+        return bytes;
+    };
+    bool cabecalho = true;
+    for (const QByteArray &linha : dados(nome).split('\n')) {
+        if (linha.isEmpty() || linha.startsWith('#'))
+            continue;
+        const QList<QByteArray> celulas = linha.split('\t');
+        if (cabecalho) {
+            // QTest keeps the names' pointers, not copies.
+            static std::list<QByteArray> nomes;
+            for (const QByteArray &coluna : celulas.mid(1))
+                QTest::addColumn<QByteArray>(nomes.emplace_back(coluna).constData());
+            cabecalho = false;
+            continue;
+        }
+        QTestData &linhaDeTeste = QTest::newRow(celulas[0].constData());
+        for (const QByteArray &valor : celulas.mid(1))
+            linhaDeTeste << celula(valor);
+    }
+}
+
+QByteArray lerArquivo(const QString &caminho)
+{
+    QFile arquivo(caminho);
+    return arquivo.open(QIODevice::ReadOnly) ? arquivo.readAll() : QByteArray("<no file>");
+}
+
+QStringList entradas(const QString &pasta)
+{
+    return QDir(pasta).entryList(
+        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
 }
 
 CoutCapture::CoutCapture()

@@ -1,9 +1,12 @@
 #pragma once
 
 // Helpers shared by the test executables: the test database started by
-// scripts/with-test-db.sh, and capture of standard output.
+// scripts/with-test-db.sh, the files under tests/data, and capture of
+// standard output.
 
+#include <QByteArray>
 #include <QString>
+#include <QStringList>
 
 #include <iostream>
 #include <memory>
@@ -20,8 +23,7 @@ std::string hostaddr();
 std::string port();
 bool haveDatabase();
 
-// A new connection as the report program makes it (role quorbel,
-// database BDQuorbel), already connected.
+// A new connection as the report program makes it, already connected.
 std::unique_ptr<DatabaseConnection> connect();
 
 // Runs SQL as the table owner on a separate connection; returns false and
@@ -29,8 +31,25 @@ std::unique_ptr<DatabaseConnection> connect();
 bool exec(const std::string &sql);
 // First cell of a query run the same way; empty on failure.
 std::string scalar(const std::string &sql);
+// First cell of a query run as the server's superuser; empty on failure.
+std::string admin(const std::string &sql);
 // Empties every table and restarts the keys.
 bool resetTables();
+// Runs SQL where {2015-03-01 08:10} stands for that local time in São Paulo
+// (UTC-3) as seconds since 1970.
+bool semear(QString sql);
+
+// The bytes of tests/data/<nome>.
+QByteArray dados(const QString &nome);
+// The rows of the table tests/data/<nome> for a data-driven test: a line of
+// column names, then a row a line, cells separated by tabs, the first cell
+// the row's tag; "#" starts a comment line. In a cell \t, \r, \n, \\ and
+// \xHH stand for their bytes. Every column is a QByteArray.
+void tabela(const QString &nome);
+// A file's bytes, or "<no file>".
+QByteArray lerArquivo(const QString &caminho);
+// Every entry of a folder, hidden ones included, sorted.
+QStringList entradas(const QString &pasta);
 
 // Collects everything written to std::cout while it lives.
 class CoutCapture

@@ -1,6 +1,6 @@
 // relatorio-cli as a scheduled run uses it, against the test server. Each case is a shell
-// line where `cli` runs the program with a valid period, the test directory and the test
-// server; a later option overrides an earlier one.
+// line where `cli` runs the program with the period $i to $f, the test directory and the test
+// server (a later option overrides an earlier one), and `prog` runs it bare.
 
 #include "tests/testsupport.h"
 
@@ -8,97 +8,119 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <unistd.h>
+
 #include <csignal>
+#include <memory>
 
 class TestCli : public QObject
 {
     Q_OBJECT
 
-private slots:
-    void initTestCase() { REQUIRE_DATABASE(); }
-    void exitStatus_data();
-    void exitStatus();
-    void sigintStopsABlockedReport();
+    std::unique_ptr<QTemporaryDir> pasta;
 
-private:
+    // Starts a shell line; settings of its own in $dir/config.
     void iniciar(QProcess &processo, const QString &linha)
     {
-        const QString cli = "prog=$0 dir=$1; cli() { exec \"$prog\" --inicio '2015-03-01 08:00' "
-                            "--fim '2015-03-02 18:00:00' --diretorio \"$dir\" --endereco "
-                            "\"$QUORBEL_TEST_HOSTADDR\" --porta \"$QUORBEL_TEST_PORT\" \"$@\"; }; ";
+        const QString cli
+            = "prog=$0 dir=$1; export XDG_CONFIG_HOME=$dir/config; i='2015-03-01 08:00' "
+              "f='2015-03-02 18:00:00'; "
+              "cli() { exec \"$prog\" --inicio \"$i\" --fim \"$f\" --diretorio \"$dir/out\" "
+              "--endereco "
+              "\"$QUORBEL_TEST_HOSTADDR\" --porta \"$QUORBEL_TEST_PORT\" \"$@\"; }; "
+              "conf=$XDG_CONFIG_HOME/Quorbel/RelatorioGerador.conf; ";
         processo.start("/bin/sh", {"-c", cli + linha,
                                    QCoreApplication::applicationDirPath() + "/../relatorio-cli",
-                                   pasta.path()});
+                                   pasta->path()});
     }
 
-    QTemporaryDir pasta;
+private slots:
+    void initTestCase() { REQUIRE_DATABASE(); }
+
+    void init()
+    {
+        pasta = std::make_unique<QTemporaryDir>();
+        QVERIFY(QDir(pasta->path()).mkpath("out") && QDir(pasta->path()).mkpath("config"));
+        QVERIFY(TestSupport::resetTables());
+        QVERIFY(TestSupport::semear(QString::fromUtf8(TestSupport::dados("exemplo.sql"))));
+    }
+
+    void exitStatus_data() { TestSupport::tabela("cli-saidas.tsv"); }
+    void exitStatus()
+    {
+        QFETCH(QByteArray, linha);
+        QFETCH(QByteArray, status);
+        QFETCH(QByteArray, texto);
+        QFETCH(QByteArray, arquivo);
+        if (linha.contains("setpriv") && geteuid() != 0)
+            QSKIP("only root can run the program as another user here");
+        QProcess processo;
+        iniciar(processo, QString::fromUtf8(linha));
+        QVERIFY(processo.waitForFinished(60000) && processo.exitStatus() == QProcess::NormalExit);
+        const QString saida
+            = QString::fromUtf8(processo.readAllStandardOutput() + processo.readAllStandardError());
+        QCOMPARE(processo.exitCode(), status.toInt());
+        QVERIFY2(saida.contains(QString::fromUtf8(texto)), qPrintable(saida));
+        QCOMPARE(saida.contains("Uso: "), status == "2");
+        QCOMPARE(TestSupport::entradas(pasta->path() + "/out").join(""), arquivo);
+    }
+
+    // A report whose first count waits on a lock, stopped: nothing is left
+    // but, after SIGKILL, a temporary file that no one takes for a report.
+    // A report whose first count waits on a lock, stopped: nothing is left
+    // but, after SIGKILL, a temporary file that no one takes for a report.
+    void stopped_data() { TestSupport::tabela("cli-paradas.tsv"); }
+    void stopped()
+    {
+        QFETCH(QByteArray, como);
+        QFETCH(QByteArray, texto);
+        struct Soltar
+        {
+            int pid = 0;
+            ~Soltar()
+            {
+                if (pid)
+                    ::kill(pid, SIGCONT);
+                TestSupport::exec("rollback");
+            }
+        } soltar;
+        QVERIFY(TestSupport::exec("begin; lock table evento_muda in access exclusive mode"));
+        QProcess processo;
+        iniciar(processo, como == "--tempo-limite" ? "cli --tempo-limite 1" : "cli");
+        int pid = 0;
+        QTRY_VERIFY_WITH_TIMEOUT(
+            (pid = std::atoi(TestSupport::admin("select pid from pg_stat_activity where usename = "
+                                                "'quorbel' and wait_event_type = 'Lock'")
+                                 .c_str()))
+                > 0,
+            20000);
+        if (QByteArray(QTest::currentDataTag()).contains("stopped answering")) {
+            // Should the program wait for it, the test would end only at CTest's timeout.
+            ::kill(pid, SIGSTOP);
+            soltar.pid = pid;
+        }
+        const int sinal = como.startsWith("SIGINT")    ? SIGINT
+                          : como.startsWith("SIGTERM") ? SIGTERM
+                          : como == "SIGHUP"           ? SIGHUP
+                          : como == "SIGKILL"          ? SIGKILL
+                                                       : 0;
+        if (sinal)
+            ::kill(static_cast<pid_t>(processo.processId()), sinal);
+        QVERIFY(processo.waitForFinished(30000));
+        const QStringList restantes = TestSupport::entradas(pasta->path() + "/out");
+        if (sinal == SIGKILL) {
+            QCOMPARE(restantes.size(), 1);
+            QVERIFY2(restantes[0].startsWith(".Relatorio_2015-03-01_a_2015-03-02.xls.")
+                         && restantes[0].endsWith(".parcial"),
+                     qPrintable(restantes[0]));
+            return;
+        }
+        QCOMPARE(processo.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(processo.exitCode(), 1);
+        QVERIFY(processo.readAllStandardError().contains(texto));
+        QCOMPARE(restantes, QStringList());
+    }
 };
-
-void TestCli::exitStatus_data()
-{
-    QTest::addColumn<QString>("linha");
-    QTest::addColumn<int>("status");
-    QTest::addColumn<QString>("texto"); // on stdout when the run succeeds, else on stderr
-
-    QTest::newRow("0: report written, header first")
-        << "(cli) && head -n 3 \"$dir\"/Relatorio_2015-03-01_a_2015-03-02.xls | iconv -f cp1252"
-        << 0
-        << "Período\tDia\tHora\r\nInício\t01/03/2015\t08:00:00\r\n"
-           "Fim\t02/03/2015\t18:00:00\r\n";
-    QTest::newRow("0: help") << "cli --help" << 0 << "--separar-sessoes";
-    QTest::newRow("0: version") << "cli --version" << 0 << "relatorio-cli ";
-    QTest::newRow("1: start equal to end")
-        << "cli --fim '2015-03-01 08:00'" << 1 << "o início do período deve ser anterior ao fim";
-    QTest::newRow("1: missing directory")
-        << "cli --diretorio \"$dir/nao-existe\"" << 1 << "falha ao gerar o relatório";
-    // Port 1 is served by nothing here, and no unprivileged process can take it.
-    QTest::newRow("1: nothing listening") << "cli --porta 1" << 1 << "falha ao conectar";
-    QTest::newRow("1: a statement fails")
-        << "export PGOPTIONS='-c search_path=nenhum'; cli" << 1 << "falha ao gerar";
-    // SIGXFSZ ignored: a write past the limit fails with EFBIG instead.
-    QTest::newRow("1: file size limit")
-        << "trap '' XFSZ; ulimit -f 0; cli" << 1 << "falha ao gerar";
-    QTest::newRow("2: no period") << "exec \"$prog\"" << 2 << "informe o início e o fim";
-    QTest::newRow("2: end without value") << "cli --fim" << 2 << "falta o valor da opção --fim";
-    QTest::newRow("2: unknown option") << "cli --separar" << 2 << "opção desconhecida: --separar";
-    QTest::newRow("2: impossible date")
-        << "cli --inicio '2015-02-30 08:00'" << 2 << "inválidas em --inicio";
-    QTest::newRow("2: day first") << "cli --fim '02/03/2015 18:00'" << 2 << "inválidas em --fim";
-    QTest::newRow("2: host name") << "cli --endereco localhost" << 2 << "endereço IP inválido";
-    QTest::newRow("2: port out of range") << "cli --porta 70000" << 2 << "porta inválida";
-    QTest::newRow("2: stray argument") << "cli relatorio.xls" << 2 << "argumento inesperado";
-}
-
-void TestCli::exitStatus()
-{
-    QFETCH(QString, linha);
-    QFETCH(int, status);
-    QFETCH(QString, texto);
-    QProcess processo;
-    iniciar(processo, linha);
-    QVERIFY(processo.waitForFinished(60000) && processo.exitStatus() == QProcess::NormalExit);
-    QCOMPARE(processo.exitCode(), status);
-    const QString erros = QString::fromUtf8(processo.readAllStandardError());
-    const QString saida = QString::fromUtf8(processo.readAllStandardOutput());
-    QVERIFY2((status == 0 ? saida : erros).contains(texto), qPrintable(saida + erros));
-    QCOMPARE(erros.contains("Uso: "), status == 2);
-}
-
-void TestCli::sigintStopsABlockedReport()
-{
-    // The report's first count waits on this lock until the signal stops it.
-    QVERIFY(TestSupport::exec("begin; lock table evento_muda in access exclusive mode"));
-    QProcess processo;
-    iniciar(processo, "cli");
-    QTRY_VERIFY_WITH_TIMEOUT(
-        TestSupport::scalar("select count(*) from pg_locks where not granted") == "1", 20000);
-    ::kill(static_cast<pid_t>(processo.processId()), SIGINT);
-    const bool terminou = processo.waitForFinished(30000);
-    QVERIFY(TestSupport::exec("rollback"));
-    QVERIFY(terminou && processo.exitStatus() == QProcess::NormalExit);
-    QCOMPARE(processo.exitCode(), 1);
-    QVERIFY(processo.readAllStandardError().contains("interrompido"));
-}
 
 QTEST_GUILESS_MAIN(TestCli)
 #include "tst_cli.moc"

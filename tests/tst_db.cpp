@@ -14,14 +14,6 @@
 using S = std::string;
 Q_DECLARE_METATYPE(S)
 
-namespace QTest {
-template <>
-char *toString(const S &text)
-{
-    return QTest::toString(QString::fromStdString(text));
-}
-} // namespace QTest
-
 const S kMissing = "Não foi possivel recuperar resultado do banco de dados.";
 
 class TestDb : public QObject
@@ -33,47 +25,61 @@ private slots:
 
     void connecting_data()
     {
+        QTest::addColumn<S>("address");
         QTest::addColumn<S>("password");
-        QTest::addColumn<S>("written"); // as the connection text holds it
+        QTest::addColumn<S>("written"); // the password as the connection text holds it
         QTest::addColumn<bool>("connects");
-        QTest::newRow("ordinary: unchanged") << S("tarnek") << S("tarnek") << true;
-        QTest::newRow("wrong, empty") << S() << S("''") << false;
-        QTest::newRow("wrong, blank") << S("a b") << S("'a b'") << false;
-        QTest::newRow("wrong, quote") << S("a'b") << S("'a\\'b'") << false;
-        QTest::newRow("wrong, backslash") << S("a\\b") << S("'a\\\\b'") << false;
+        const S ip = "127.0.0.1";
+        QTest::newRow("ordinary: unchanged") << ip << S("tarnek") << S("tarnek") << true;
+        QTest::newRow("wrong, empty") << ip << S() << S("''") << false;
+        QTest::newRow("wrong, blank") << ip << S("a b") << S("'a b'") << false;
+        QTest::newRow("wrong, quote") << ip << S("a'b") << S("'a\\'b'") << false;
+        QTest::newRow("wrong, backslash") << ip << S("a\\b") << S("'a\\\\b'") << false;
+        // PGHOST would otherwise lead an empty address to the server anyway.
+        QTest::newRow("empty address: refused") << S() << S("tarnek") << S("tarnek") << false;
     }
     void connecting()
     {
+        QFETCH(S, address);
         QFETCH(S, password);
         QFETCH(S, written);
         QFETCH(bool, connects);
+        qputenv("PGHOST", "127.0.0.1");
         const S port = TestSupport::port();
-        DatabaseConnection conexao("quorbel", password, "BDQuorbel", "127.0.0.1", port);
-        const S tail = " dbname=BDQuorbel hostaddr=127.0.0.1 port=" + port;
-        QCOMPARE(conexao.connectionString(), "user=quorbel password=" + written + tail);
+        DatabaseConnection conexao("quorbel", password, "BDQuorbel", address, port);
+        QCOMPARE(conexao.connectionString(),
+                 "user=quorbel password=" + written + " dbname=BDQuorbel hostaddr="
+                     + (address.empty() ? "''" : address) + " port=" + port);
         QCOMPARE(conexao.connect(), connects);
         QCOMPARE(conexao.isConnected(), connects);
+        QCOMPARE(conexao.backendPid() > 0, connects);
         // A syntax error, and any statement after close, fails and prints its SQL.
         const TestSupport::CoutCapture out;
         QVERIFY(!executeQuery(&conexao, "selec id from treino"));
-        QVERIFY(conexao.close());
-        QVERIFY(!conexao.isConnected());
+        QVERIFY(conexao.close() && !conexao.isConnected());
         QVERIFY(!executeQuery(&conexao, "select 1"));
         QCOMPARE(out.text(), S("selec id from treino\nselect 1\n"));
         QCOMPARE(conexao.failedStatements(), 2);
     }
 
-    void getters()
+    void gettersAndBuilders()
     {
         auto conexao = TestSupport::connect();
-        const ResultPtr r(executeQuery(conexao.get(), "select 1"));
+        const ResultPtr r(executeQuery(conexao.get(), "select 1, null"));
+        QVERIFY(isNull(r.get(), 0, 1) && !isNull(r.get(), 0, 0) && !isNull(r.get(), 1, 1));
         const TestSupport::CoutCapture out;
         QCOMPARE(getInt(r.get(), 5, 0), -1);
         QCOMPARE(getBool(r.get(), 0, 7), false);
         QCOMPARE(getLong(r.get(), 3, 1), -1L);
         QCOMPARE(getString(r.get(), 2, 4), S());
+        // A failed insert gives no key.
+        int id = 7;
+        QVERIFY(!insertEntity(conexao.get(), "nao_existe", &id, {"nome"}, {"'Uva'"}, 1));
+        QCOMPARE(id, -1);
         QCOMPARE(out.text(), kMissing + " (row: 5, col:0)\n" + kMissing + "bool:0,7\n" + kMissing
-                                 + "long:3,1\n" + kMissing + "string:2,4\n");
+                                 + "long:3,1\n" + kMissing + "string:2,4\n"
+                                 + "insert into nao_existe (nome) values('Uva') returning id\n"
+                                 + kMissing + " (row: 0, col:0)\n");
     }
 
     void conversions_data()
@@ -83,49 +89,28 @@ private slots:
         const auto row = [](const char *tag, S actual, S expected) {
             QTest::newRow(tag) << actual << expected;
         };
-        const S quoted = toSqlValue(S("D'Ávila''"), SqlValueKind::Text);
         row("stringToBool t", stringToBool("t") ? "true" : "false", "true");
         row("stringToBool TRUE", stringToBool("TRUE") ? "true" : "false", "false");
         row("stringToInt digits then letters", std::to_string(stringToInt("-12ab")), "-12");
         row("stringToInt above int", std::to_string(stringToInt("2147483648")), "0");
         row("stringToLong above int", std::to_string(stringToLong("2147483648")), "2147483648");
-        row("toSqlValue text, quotes doubled", quoted, "'D''Ávila'''''");
+        row("toSqlValue text, quotes doubled", toSqlValue(S("D'Ávila''"), SqlValueKind::Text),
+            "'D''Ávila'''''");
         row("toSqlValue bool", toSqlValue(false, SqlValueKind::Bool), "false");
         row("toSqlValue long", toSqlValue(17000000000L, SqlValueKind::Long), "17000000000");
         row("toSqlValue int as text", toSqlValue(5, SqlValueKind::Text), "");
-        row("formatDuration 3661", formatDuration(3661), "01:01:01");
         row("formatDuration 360000", formatDuration(360000), "100:00:00");
-        row("formatDuration -5", formatDuration(-5), "-00:00:05");
+        row("formatDuration -3661", formatDuration(-3661), "-01:01:01");
+        // An empty PGCONNECT_TIMEOUT counts as unset: libpq would refuse it.
+        qputenv("PGCONNECT_TIMEOUT", "");
+        definirTempoLimiteConexaoPadrao();
+        row("connection time limit", qgetenv("PGCONNECT_TIMEOUT").toStdString(), "10");
     }
     void conversions()
     {
         QFETCH(S, actual);
         QFETCH(S, expected);
         QCOMPARE(actual, expected);
-    }
-
-    void entityBuilders()
-    {
-        QVERIFY(TestSupport::resetTables());
-        auto conexao = TestSupport::connect();
-        QStringList sent;
-        conexao->setStatementObserver([&](const S &sql) { sent << QString::fromStdString(sql); });
-        int id = -1;
-        const S nome = toSqlValue(S("D'Ávila"), SqlValueKind::Text);
-        QVERIFY(insertEntity(conexao.get(), "treino", &id, {"nome", "ativo"}, {nome, "true"}, 2));
-        QCOMPARE(TestSupport::scalar("select nome from treino where id=1"), S("D'Ávila"));
-        QVERIFY(updateEntity(conexao.get(), "treino", {"nome", "num_classificacoes"},
-                             {"'Uva'", "5"}, 2, id));
-        QVERIFY(deleteEntity(conexao.get(), "treino", id));
-        QCOMPARE(sent, QStringList({"insert into treino (nome,ativo) values('D''Ávila',true) "
-                                    "returning id",
-                                    "update treino set nome='Uva',num_classificacoes=5 where id=1",
-                                    "delete from treino where id=1"}));
-        const TestSupport::CoutCapture out;
-        QVERIFY(!insertEntity(conexao.get(), "nao_existe", &id, {"nome"}, {"'Uva'"}, 1));
-        QCOMPARE(id, -1);
-        QCOMPARE(out.text(), "insert into nao_existe (nome) values('Uva') returning id\n" + kMissing
-                                 + " (row: 0, col:0)\n");
     }
 
     void interruption()

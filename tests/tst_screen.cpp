@@ -1,9 +1,10 @@
-// The report screen with its LED and report requests, in the main window with
-// the options and about dialogs. Jobs run for real against the test database.
+// The report screen with its LED, connection and report requests, in the main window with the
+// options and about dialogs. Jobs run for real against the test database, which the tests
+// also stop, silence and take away under them.
 
 #include "app/mainwindow.h"
-#include "app/opcoesdialog.h"
 #include "config/configuracoes.h"
+#include "db/databaseconnection.h"
 #include "report/relatorio.h"
 #include "screen/qledindicator.h"
 #include "screen/telarelatorio.h"
@@ -12,29 +13,39 @@
 #include <QtTest>
 #include <QtWidgets>
 
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <csignal>
 #include <functional>
 
 namespace {
 
-// Warnings that mean a real fault: a renamed form object silently loses its
-// slot, and a job destroyed while its thread runs.
+// Warnings that mean a real fault: a renamed form object silently loses its slot, a job
+// destroyed while its thread runs, an object used from the wrong thread.
 QStringList mensagensGraves;
 QtMessageHandler tratadorAnterior = nullptr;
 
 void tratador(QtMsgType tipo, const QMessageLogContext &contexto, const QString &texto)
 {
     if (texto.contains("QMetaObject::connectSlotsByName: No matching signal")
-        || texto.contains("QThread: Destroyed while thread is still running"))
+        || texto.contains("thread", Qt::CaseInsensitive))
         mensagensGraves << texto;
     tratadorAnterior(tipo, contexto, texto);
 }
 
-// Message boxes are answered with Ok and kept as "title|text"; any other
-// modal window goes to the running test's `responder`.
+// Message boxes are answered with Ok and kept as "title|text"; any other modal window goes to
+// the running test's `responder`.
 QStringList caixas;
 std::function<void(QWidget *)> responder;
 
+const QString kFalha = "Aviso|Nossa! Não foi possível gerar o relatorio.\nPor favor, entre em "
+                       "contato com seu fornecedor.";
+const QString kNaoConectado = "Erro!|Não está conectado à máquina.";
+const QString kSucesso = "Aviso|Relatório gerado com sucesso!";
 const QString kPortaFechada = "1"; // nothing listens there on the loopback
+constexpr int kEspera = 20000;     // for a job or a server to get somewhere, sanitizers included
 
 // Server backends matching a condition, seen from the owner's connection.
 QString backends(const std::string &condicao)
@@ -43,7 +54,8 @@ QString backends(const std::string &condicao)
     return QString::fromStdString(
         TestSupport::scalar("select count(*) from pg_stat_activity where " + condicao));
 }
-const std::string kDoPrograma = "datname = 'BDQuorbel' and pid <> pg_backend_pid()";
+const std::string kDoPrograma = "datname = 'BDQuorbel' and pid <> pg_backend_pid() and "
+                                "usename = 'quorbel'";
 
 // Chooses a period written as "start/end" in ISO 8601.
 void escolherPeriodo(QWidget *tela, const QString &periodo)
@@ -56,18 +68,49 @@ void escolherPeriodo(QWidget *tela, const QString &periodo)
     tela->findChild<QTimeEdit *>("timeDataFinal")->setTime(ate.time());
 }
 
+QPushButton *botao(QWidget *janela)
+{
+    return janela->findChild<QPushButton *>("botaoGeraRelatorio");
+}
+
+bool aceso(QWidget *janela)
+{
+    return janela->findChild<QLedIndicator *>("led")->isChecked();
+}
+
+void acionar(QWidget *janela, const char *acao)
+{
+    janela->findChild<QAction *>(acao)->trigger();
+}
+
 } // namespace
 
 class TestScreen : public QObject
 {
     Q_OBJECT
     QTemporaryDir diretorio;
+    QString ip;
+    QString portaDoServidor;
+    // A listener on 127.0.0.1 that lets connections in and never says a word.
+    const int mudo = socket(AF_INET, SOCK_STREAM, 0);
+    QString portaMuda;
+
+    void usar(const QString &novoEndereco, const QString &novaPorta)
+    {
+        definirConfiguracoes(novoEndereco, novaPorta, diretorio.path());
+        QVERIFY(salvarConfiguracoes());
+    }
 
 private slots:
     void initTestCase()
     {
-        qputenv("TZ", "UTC");                     // where the database's limits are round
-        QStandardPaths::setTestModeEnabled(true); // never a person's real settings
+        REQUIRE_DATABASE();
+        qputenv("TZ", "UTC"); // where the database's limits are round
+        tzset();
+        // Never a person's real settings, nor another test's.
+        QStandardPaths::setTestModeEnabled(true);
+        QCoreApplication::setOrganizationName("Quorbel-" + QCoreApplication::applicationName());
+        Q_INIT_RESOURCE(img);
         tratadorAnterior = qInstallMessageHandler(tratador);
         auto *timer = new QTimer(this);
         connect(timer, &QTimer::timeout, [] {
@@ -80,17 +123,29 @@ private slots:
             }
         });
         timer->start(20);
+        ip = QString::fromStdString(TestSupport::hostaddr());
+        portaDoServidor = QString::fromStdString(TestSupport::port());
+
+        sockaddr_in enderecoMudo{};
+        enderecoMudo.sin_family = AF_INET;
+        enderecoMudo.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t tamanho = sizeof enderecoMudo;
+        QVERIFY(bind(mudo, reinterpret_cast<sockaddr *>(&enderecoMudo), tamanho) == 0);
+        QVERIFY(listen(mudo, 16) == 0);
+        QVERIFY(getsockname(mudo, reinterpret_cast<sockaddr *>(&enderecoMudo), &tamanho) == 0);
+        portaMuda = QString::number(ntohs(enderecoMudo.sin_port));
     }
+
+    void cleanupTestCase() { ::close(mudo); }
 
     void init()
     {
-        REQUIRE_DATABASE();
         mensagensGraves.clear();
         caixas.clear();
+        QVERIFY(TestSupport::resetTables());
         // The stored settings lead to the test database.
-        definirConfiguracoes(QString::fromStdString(TestSupport::hostaddr()),
-                             QString::fromStdString(TestSupport::port()), diretorio.path());
-        salvarConfiguracoes();
+        QDir(QFileInfo(arquivoDeConfiguracoes()).absolutePath()).removeRecursively();
+        usar(ip, portaDoServidor);
     }
 
     void cleanup()
@@ -99,101 +154,63 @@ private slots:
         QVERIFY2(mensagensGraves.isEmpty(), qPrintable(mensagensGraves.join("\n")));
     }
 
-    // The form's objects and what they show, at start and after an editor changes.
-    void formObjects_data()
+    void periodLabels_data() { TestSupport::tabela("rotulos.tsv"); }
+    void periodLabels()
     {
-        QTest::addColumn<QString>("nome");
-        QTest::addColumn<QString>("classe");
-        QTest::addColumn<QString>("propriedade");
-        QTest::addColumn<QVariant>("valor");
-        QTest::addColumn<QString>("editor");
-        QTest::addColumn<QVariant>("entrada");
-        const auto linha = [](const char *nome, const char *classe, const char *prop,
-                              QVariant valor, const char *editor = "", QVariant entrada = {}) {
-            QTest::addRow("%s %s%s%s", nome, prop, *editor ? " after " : "", editor)
-                << nome << classe << prop << valor << editor << entrada;
-        };
+        QFETCH(QByteArray, editor);
+        QFETCH(QByteArray, entrada);
+        QFETCH(QByteArray, inicio);
+        QFETCH(QByteArray, fim);
         const QDate hoje = QDate::currentDate();
-        const QDate primeiro(hoje.year(), hoje.month(), 1);
-        linha("label", "QLabel", "text", "Conectado:");
-        linha("labelTitulo", "QLabel", "text", "O relatório será gerado para o período:");
-        linha("labelTitulo2", "QLabel", "text", "de");
-        linha("labelTitulo3", "QLabel", "text", "até");
-        linha("labelDataInicio", "QLabel", "text", "Data Inicial");
-        linha("labelDataFinal", "QLabel", "text", "Data Final");
-        linha("labelHoraInicio", "QLabel", "text", "Hora Inicial");
-        linha("labelHoraFinal", "QLabel", "text", "Hora Final");
-        linha("separarSessoes", "QCheckBox", "text", "Separar sessões");
-        linha("separarSessoes", "QCheckBox", "checked", false);
-        linha("botaoGeraRelatorio", "QPushButton", "text", "Gerar Relatório");
-        linha("calendarDataInicio", "QCalendarWidget", "selectedDate", primeiro);
-        linha("calendarDataFinal", "QCalendarWidget", "selectedDate", hoje);
-        linha("timeDataInicio", "QTimeEdit", "time", QTime(0, 0, 0));
-        linha("timeDataFinal", "QTimeEdit", "time", QTime(23, 59, 59));
-        linha("labelInicio", "QLabel", "text", primeiro.toString("dd/MM/yyyy 00:00"));
-        linha("labelFinal", "QLabel", "text", hoje.toString("dd/MM/yyyy 23:59"));
-        linha("labelFinal", "QLabel", "text", "07/03/2015 23:59", "calendarDataFinal",
-              QDate(2015, 3, 7));
-        linha("labelInicio", "QLabel", "text", "02/03/2015 00:00", "calendarDataInicio",
-              QDate(2015, 3, 2));
-        linha("labelInicio", "QLabel", "text", primeiro.toString("dd/MM/yyyy 08:15"),
-              "timeDataInicio", QTime(8, 15));
-        linha("labelFinal", "QLabel", "text", hoje.toString("dd/MM/yyyy 07:30"), "timeDataFinal",
-              QTime(7, 30, 59));
-        linha("led", "QLedIndicator", "onColor1", QColor(0, 255, 0));
-        linha("led", "QLedIndicator", "onColor2", QColor(0, 192, 0));
-        linha("led", "QLedIndicator", "offColor1", QColor(0, 28, 0));
-        linha("led", "QLedIndicator", "offColor2", QColor(0, 128, 0));
-    }
-
-    void formObjects()
-    {
-        QFETCH(QString, nome);
-        QFETCH(QString, classe);
-        QFETCH(QString, propriedade);
-        QFETCH(QVariant, valor);
-        QFETCH(QString, editor);
-        QFETCH(QVariant, entrada);
+        const auto datas = [&](QString texto) {
+            return texto.replace("{primeiro}", hoje.addDays(1 - hoje.day()).toString("dd/MM/yyyy"))
+                .replace("{hoje}", hoje.toString("dd/MM/yyyy"));
+        };
         TelaRelatorio tela;
-        if (!editor.isEmpty())
-            QVERIFY(tela.findChild<QWidget *>(editor)->setProperty(
-                entrada.type() == QVariant::Date ? "selectedDate" : "time", entrada));
-        const QWidget *widget = tela.findChild<QWidget *>(nome);
-        QVERIFY(widget);
-        QCOMPARE(QString(widget->metaObject()->className()), classe);
-        QCOMPARE(widget->property(qPrintable(propriedade)), valor);
+        if (auto *calendario = tela.findChild<QCalendarWidget *>(editor))
+            calendario->setSelectedDate(QDate::fromString(entrada, Qt::ISODate));
+        else if (auto *hora = tela.findChild<QTimeEdit *>(editor))
+            hora->setTime(QTime::fromString(entrada, Qt::ISODate));
+        QCOMPARE(tela.findChild<QLabel *>("labelInicio")->text(), datas(inicio));
+        QCOMPARE(tela.findChild<QLabel *>("labelFinal")->text(), datas(fim));
     }
 
-    void connectionStates_data()
+    // The stored address and port, what the status bar says, the LED, and the
+    // request that follows.
+    void connection_data() { TestSupport::tabela("conexoes.tsv"); }
+    void connection()
     {
-        QTest::addColumn<bool>("aberta");
-        QTest::addColumn<QString>("texto");
-        QTest::newRow("the test database") << true << "Conectado com sucesso.";
-        QTest::newRow("a closed port") << false
-                                       << "Falha ao conectar com banco de dados. "
-                                          "Verifique se o endereço de IP da máquina "
-                                          "está correto.";
-    }
-
-    void connectionStates()
-    {
-        QFETCH(bool, aberta);
-        QFETCH(QString, texto);
-        if (!aberta)
-            definirConfiguracoes(enderecoBanco, kPortaFechada, diretorioRelatorio);
+        QFETCH(QByteArray, endereco);
+        QFETCH(QByteArray, porta);
+        QFETCH(QByteArray, aberta);
+        const auto valor = [this](QString texto) {
+            return texto.replace("{ip}", ip)
+                .replace("{porta}", portaDoServidor)
+                .replace("{mudo}", portaMuda);
+        };
+        usar(valor(endereco), valor(porta));
+        // As main() does. Without it libpq would wait for the silent address for good.
+        qunsetenv("PGCONNECT_TIMEOUT");
+        definirTempoLimiteConexaoPadrao();
+        qputenv("PGHOST", QFileInfo(qgetenv("QUORBEL_TEST_SERVER_CTL")).absolutePath().toUtf8());
         TelaRelatorio tela;
-        auto *led = tela.findChild<QLedIndicator *>("led");
         QSignalSpy mensagens(&tela, &TelaRelatorio::message);
-        QCOMPARE(tela.conectar(), aberta);
-        QCOMPARE(led->isChecked(), aberta);
+        QCOMPARE(tela.conectar(), aberta == "1");
+        QCOMPARE(aceso(&tela), aberta == "1");
         // The new connection retired the one the screen opened at start.
-        QTRY_COMPARE(backends(kDoPrograma), QString(aberta ? "1" : "0"));
+        QTRY_COMPARE(backends(kDoPrograma), QString(aberta));
+        const QString texto = aberta == "1"
+                                  ? "Conectado com sucesso."
+                                  : "Falha ao conectar com banco de dados. Verifique se o "
+                                    "endereço de IP da máquina está correto.";
+        botao(&tela)->click();
+        QTRY_COMPARE(caixas, QStringList{aberta == "1" ? kSucesso : kNaoConectado});
 
         // Disconnecting twice: one message, and the lamp goes dark even if lit.
         tela.desconectar();
-        led->setChecked(true);
+        tela.findChild<QLedIndicator *>("led")->setChecked(true);
         tela.desconectar();
-        QVERIFY(!led->isChecked());
+        QVERIFY(!aceso(&tela));
         QTRY_COMPARE(backends(kDoPrograma), QString("0"));
         QCOMPARE(
             QList<QVariantList>(mensagens),
@@ -201,113 +218,157 @@ private slots:
                 {{"Aguarde. Conectando...", 0}, {texto, 5000}, {"Banco desconectado.", 5000}}));
     }
 
-    void refusedRequests_data()
-    {
-        QTest::addColumn<QString>("conexao");
-        QTest::addColumn<QString>("periodo");
-        QTest::addColumn<QString>("texto");
-        const QString desconectado = "Não está conectado à máquina.";
-        const QString invertido = "Data final anterior a data inicial. O relatório não pode ser "
-                                  "gerado.";
-        const QString impossivel = "O período deve estar entre 01/01/1970 00:00:00 e 19/01/2038 "
-                                   "03:14:07, os instantes que o banco de dados registra. O "
-                                   "relatório não pode ser gerado.";
-        QTest::newRow("disconnected") << "none"
-                                      << "2015-03-10T08:00/2015-03-10T09:00" << desconectado;
-        QTest::newRow("failed attempt, reversed: connection checked first")
-            << "failed"
-            << "2015-03-10T08:00/2015-03-09T09:00" << desconectado;
-        QTest::newRow("same date, end 07:59 before 08:00")
-            << "open"
-            << "2015-03-10T08:00/2015-03-10T07:59" << invertido;
-        QTest::newRow("a day before at a later hour, before 1970: order checked first")
-            << "open"
-            << "1960-05-02T00:00/1960-05-01T09:00" << invertido;
-        QTest::newRow("start one second before 1970")
-            << "open"
-            << "1969-12-31T23:59:59/2015-03-10T08:00" << impossivel;
-        QTest::newRow("end at 2038-01-19 03:14:08")
-            << "open"
-            << "2015-03-10T08:00/2038-01-19T03:14:08" << impossivel;
-    }
-
+    void refusedRequests_data() { TestSupport::tabela("pedidos-recusados.tsv"); }
     void refusedRequests()
     {
-        QFETCH(QString, conexao);
-        QFETCH(QString, periodo);
-        QFETCH(QString, texto);
+        QFETCH(QByteArray, conexao);
+        QFETCH(QByteArray, periodo);
+        QFETCH(QByteArray, texto);
         if (conexao == "failed")
-            definirConfiguracoes(enderecoBanco, kPortaFechada, diretorioRelatorio);
+            usar(ip, kPortaFechada);
         TelaRelatorio tela;
         if (conexao == "none")
             tela.desconectar();
         escolherPeriodo(&tela, periodo);
-        tela.findChild<QPushButton *>("botaoGeraRelatorio")->click();
-        QCOMPARE(caixas, QStringList({"Erro!|" + texto}));
+        botao(&tela)->click();
+        QCOMPARE(caixas, QStringList({"Erro!|" + QString(texto)}));
         QVERIFY(tela.findChildren<Relatorio *>().isEmpty());
     }
 
+    void reportFromTheMainWindow_data()
+    {
+        QTest::addColumn<QByteArray>("fuso");
+        QTest::addColumn<QString>("periodo");
+        QTest::newRow("all the database holds")
+            << QByteArray("UTC") << "1970-01-01T00:00/2038-01-19T03:14:07";
+        QTest::newRow("from inside an hour the clock skips")
+            << QByteArray("America/Sao_Paulo") << "2018-11-04T00:00/2018-11-04T08:00";
+    }
     void reportFromTheMainWindow()
     {
-        definirConfiguracoes(enderecoBanco, kPortaFechada,
-                             diretorioRelatorio); // the stored port must be the one used
+        QFETCH(QByteArray, fuso);
+        QFETCH(QString, periodo);
+        qputenv("TZ", fuso);
+        tzset();
         MainWindow janela;
-        QWidget *tela = janela.centralWidget();
-        QVERIFY(tela->findChild<QLedIndicator *>("led")->isChecked());
-        escolherPeriodo(tela, "1970-01-01T00:00/2038-01-19T03:14:07"); // all the database holds
-        auto *botao = tela->findChild<QPushButton *>("botaoGeraRelatorio");
-        auto *conectar = janela.findChild<QAction *>("actionConectar");
-        auto *desconectar = janela.findChild<QAction *>("actionDesconectar");
+        usar(ip, kPortaFechada); // the port loaded at start must be the one used
+        QVERIFY(aceso(&janela));
+        escolherPeriodo(janela.centralWidget(), periodo);
         auto *progresso = janela.statusBar()->findChild<QProgressBar *>();
         QVERIFY(progresso && progresso->isHidden());
 
-        botao->click();
-        QVERIFY(!botao->isEnabled());
-        QCOMPARE(botao->text(), QString("Gerando relatório..."));
-        QVERIFY(!conectar->isEnabled() && !desconectar->isEnabled() && !progresso->isHidden());
-        QCOMPARE(tela->findChildren<Relatorio *>().size(), 1);
+        botao(&janela)->click();
+        QVERIFY(!botao(&janela)->isEnabled());
+        QCOMPARE(botao(&janela)->text(), QString("Gerando relatório..."));
+        for (const char *acao : {"actionConectar", "actionDesconectar"})
+            QVERIFY(!janela.findChild<QAction *>(acao)->isEnabled());
+        QVERIFY(!progresso->isHidden());
+        QCOMPARE(janela.findChildren<Relatorio *>().size(), 1);
 
-        QTRY_COMPARE(caixas, QStringList({"Aviso|Relatório gerado com sucesso!"}));
-        QVERIFY(botao->isEnabled());
-        QCOMPARE(botao->text(), QString("Gerar Relatório"));
-        QVERIFY(conectar->isEnabled() && desconectar->isEnabled() && progresso->isHidden());
-        QTRY_VERIFY(tela->findChildren<Relatorio *>().isEmpty());
+        QTRY_COMPARE_WITH_TIMEOUT(caixas, QStringList{kSucesso}, kEspera);
+        QVERIFY(botao(&janela)->isEnabled());
+        QCOMPARE(botao(&janela)->text(), QString("Gerar Relatório"));
+        for (const char *acao : {"actionConectar", "actionDesconectar"})
+            QVERIFY(janela.findChild<QAction *>(acao)->isEnabled());
+        QVERIFY(progresso->isHidden());
+        QTRY_VERIFY(janela.findChildren<Relatorio *>().isEmpty());
+        qputenv("TZ", "UTC");
+        tzset();
     }
 
-    void closingDuringALongReport()
+    void faultDuringAReport_data() { TestSupport::tabela("falhas-do-servidor.tsv"); }
+    void faultDuringAReport()
     {
-        // The tables stay locked: the window can only go because the job's
-        // statement was cancelled and its thread ended.
-        struct Trava
+        QFETCH(QByteArray, falha);
+        QFETCH(QByteArray, acao);
+        QVERIFY(TestSupport::semear(QString::fromUtf8(TestSupport::dados("exemplo.sql"))));
+        const TestSupport::CoutCapture saida; // failed or cancelled statements
+        struct AoSair
         {
-            ~Trava() { TestSupport::exec("rollback"); }
-        } trava;
-        QVERIFY(TestSupport::exec("begin"));
-        QVERIFY(TestSupport::exec("lock table treino, numero_classificacao_treino, funcionario, "
-                                  "sessao, evento_muda in access exclusive mode"));
+            std::function<void()> funcao;
+            void agora()
+            {
+                if (auto f = std::exchange(funcao, nullptr))
+                    f();
+            }
+            ~AoSair() { agora(); }
+        } soltar{[] { TestSupport::exec("rollback"); }}, reparar;
+        QVERIFY(TestSupport::exec("begin; lock table sessao in access exclusive mode"));
         auto janela = std::make_unique<MainWindow>();
-        janela->centralWidget()->findChild<QPushButton *>("botaoGeraRelatorio")->click();
-        QTRY_COMPARE(backends("wait_event_type = 'Lock'"), QString("1"));
-        {
-            const TestSupport::CoutCapture cancelado; // the cancelled statement's line
-            janela->close();
-            janela.reset();
+        janela->show();
+        escolherPeriodo(janela->centralWidget(), "2015-03-01T08:00/2015-03-02T18:00");
+        botao(janela.get())->click();
+        int pid = 0;
+        QTRY_VERIFY_WITH_TIMEOUT(
+            (pid = std::atoi(TestSupport::admin("select pid from pg_stat_activity where usename "
+                                                "= 'quorbel' and wait_event_type = 'Lock'")
+                                 .c_str()))
+                > 0,
+            kEspera);
+        const QString servidor = qEnvironmentVariable("QUORBEL_TEST_SERVER_CTL");
+        if (falha == "terminate") {
+            QCOMPARE(TestSupport::admin("select pg_terminate_backend(" + std::to_string(pid) + ")"),
+                     "t");
+        } else if (falha == "stop") {
+            reparar.funcao = [servidor] { QProcess::execute(servidor, {"start"}); };
+            QCOMPARE(QProcess::execute(servidor, {"stop", "fast"}), 0);
+        } else if (falha == "SIGSTOP") {
+            // Should the program wait for it, the test would end only at CTest's timeout.
+            ::kill(pid, SIGSTOP);
+            reparar.funcao = [pid] { ::kill(pid, SIGCONT); };
+            soltar.agora();
         }
-        QTRY_COMPARE(backends(kDoPrograma), QString("0"));
-        QVERIFY(caixas.isEmpty());
+
+        if (!acao.isEmpty()) {
+            if (acao == "close")
+                janela->close();
+            else
+                acionar(janela.get(), "actionSair");
+            QVERIFY(!janela->isVisible());
+            janela.reset(); // as main() ends once its window has closed
+            reparar.agora();
+            soltar.agora();
+            QTRY_COMPARE_WITH_TIMEOUT(backends(kDoPrograma), QString("0"), kEspera);
+            QVERIFY(caixas.isEmpty());
+            return;
+        }
+
+        // The server went away: a failure, the LED dark, the request refused
+        // until a new "Conectar" succeeds.
+        QTRY_COMPARE_WITH_TIMEOUT(caixas, QStringList{kFalha}, kEspera);
+        soltar.agora();
+        QVERIFY(!saida.text().empty());
+        QVERIFY(!aceso(janela.get()));
+        botao(janela.get())->click();
+        QCOMPARE(caixas.last(), kNaoConectado);
+        acionar(janela.get(), "actionConectar");
+        QCOMPARE(aceso(janela.get()), falha != "stop");
+        reparar.agora();
+        acionar(janela.get(), "actionConectar");
+        QVERIFY(aceso(janela.get()));
+        botao(janela.get())->click();
+        QTRY_COMPARE_WITH_TIMEOUT(caixas.last(), kSucesso, kEspera);
+        QTRY_VERIFY(TestSupport::exec("select 1")); // the owner's connection is back too
     }
 
+    // The options dialog accepted or cancelled, over a store that takes the
+    // values or refuses them.
     void options_data()
     {
         QTest::addColumn<bool>("aceita");
-        QTest::newRow("accepted: one line printed, the fields saved") << true;
-        QTest::newRow("cancelled: nothing printed, nothing saved") << false;
+        QTest::addColumn<bool>("gravavel");
+        QTest::newRow("accepted: saved, then one line printed") << true << true;
+        QTest::newRow("cancelled: nothing printed, nothing saved") << false << true;
+        QTest::newRow("accepted, store refuses: told, values kept for this run") << true << false;
     }
-
     void options()
     {
         QFETCH(bool, aceita);
+        QFETCH(bool, gravavel);
         MainWindow janela;
+        const QString arquivo = arquivoDeConfiguracoes();
+        if (!gravavel)
+            QVERIFY(QFile::remove(arquivo) && QDir().mkpath(arquivo));
         responder = [aceita](QWidget *dialogo) {
             dialogo->findChild<QLineEdit *>("txtAddress")->setText("192.168.0.20");
             dialogo->findChild<QLineEdit *>("txtPort")->setText("15432");
@@ -317,37 +378,33 @@ private slots:
                 ->click();
         };
         const QStringList antes{enderecoBanco, portaBanco, diretorioRelatorio};
+        const QStringList novos{"192.168.0.20", "15432", "/tmp/não existe"};
         const TestSupport::CoutCapture saida;
-        janela.findChild<QAction *>("actionOpcoes")->trigger();
-        QCOMPARE(saida.text(), std::string(aceita ? "Opções salvas.\n" : ""));
+        acionar(&janela, "actionOpcoes");
+        QCOMPARE(saida.text(), std::string(aceita && gravavel ? "Opções salvas.\n" : ""));
+        QCOMPARE(caixas, gravavel ? QStringList()
+                                  : QStringList{"Aviso|As opções não foram salvas em " + arquivo
+                                                + ". Os valores valem só até o programa ser "
+                                                  "fechado."});
+        QCOMPARE(QStringList({enderecoBanco, portaBanco, diretorioRelatorio}),
+                 aceita ? novos : antes);
         const QSettings guardadas;
-        QCOMPARE(
-            QStringList({guardadas.value("BD_ADDR").toString(), guardadas.value("5432").toString(),
-                         guardadas.value("DIRETORIO").toString()}),
-            aceita ? QStringList({"192.168.0.20", "15432", "/tmp/não existe"}) : antes);
+        if (gravavel)
+            QCOMPARE(QStringList({guardadas.value("BD_ADDR").toString(),
+                                  guardadas.value("5432").toString(),
+                                  guardadas.value("DIRETORIO").toString()}),
+                     aceita ? novos : antes);
     }
 
-    void directoryChooser_data()
+    void unreadableSettingsAtStart()
     {
-        QTest::addColumn<bool>("aceita");
-        QTest::newRow("a directory chosen") << true;
-        QTest::newRow("chooser cancelled") << false;
-    }
-
-    void directoryChooser()
-    {
-        QFETCH(bool, aceita);
-        OpcoesDialog dialogo;
-        responder = [aceita](QWidget *modal) {
-            auto *escolha = qobject_cast<QFileDialog *>(modal);
-            escolha->setDirectory("/");
-            if (aceita)
-                static_cast<QDialog *>(escolha)->accept();
-            else
-                escolha->reject();
-        };
-        dialogo.findChild<QPushButton *>("btnAlterarDir")->click();
-        QCOMPARE(dialogo.findChild<QLineEdit *>("txtDir")->text(), aceita ? "/" : diretorio.path());
+        const QString arquivo = arquivoDeConfiguracoes();
+        QVERIFY(QFile::remove(arquivo) && QDir().mkpath(arquivo));
+        MainWindow janela;
+        janela.show();
+        QTRY_COMPARE(caixas, QStringList{"Aviso|Não foi possível ler as configurações em " + arquivo
+                                         + ". O programa usa os valores padrão."});
+        QCOMPARE(enderecoBanco, QString("127.0.0.1"));
     }
 
     void aboutDialogs()
@@ -356,37 +413,38 @@ private slots:
         janela.show();
         QVERIFY(QTest::qWaitForWindowActive(&janela));
         QTest::keyClick(&janela, Qt::Key_F1);
-        janela.findChild<QAction *>("actionSobre")->trigger();
+        acionar(&janela, "actionSobre");
         const QList<QDialog *> dialogos = janela.findChildren<QDialog *>("AboutDialog");
         QCOMPARE(dialogos.size(), 2);
         for (const QDialog *dialogo : dialogos)
             QVERIFY(dialogo->isVisible() && !dialogo->isModal());
+        QCOMPARE(QImage(":/img/imagens/logo.png").size(), QSize(2069, 1000));
+        const QList<QSize> tamanhos{{48, 48}, {32, 32}, {16, 16}};
+        QCOMPARE(QIcon(":/img/icone").availableSizes(), tamanhos);
     }
 
     void ledDrawing_data()
     {
         QTest::addColumn<QSize>("tamanho");
-        QTest::addColumn<bool>("aceso");
+        QTest::addColumn<bool>("ligado");
         for (const QSize &t : {QSize(60, 25), QSize(25, 25)})
-            for (const bool aceso : {true, false})
-                QTest::addRow("%dx%d %s", t.width(), t.height(), aceso ? "lit" : "dark")
-                    << t << aceso;
+            for (const bool ligado : {true, false})
+                QTest::addRow("%dx%d %s", t.width(), t.height(), ligado ? "lit" : "dark")
+                    << t << ligado;
     }
-
     void ledDrawing()
     {
         QFETCH(QSize, tamanho);
-        QFETCH(bool, aceso);
+        QFETCH(bool, ligado);
         QLedIndicator led;
-        led.setChecked(aceso);
+        led.setChecked(ligado);
         led.resize(tamanho);
         QImage imagem(tamanho, QImage::Format_ARGB32_Premultiplied);
         imagem.fill(Qt::transparent);
         led.render(&imagem, QPoint(), QRegion(), QWidget::RenderFlags());
         const QPoint centro(tamanho.width() / 2, tamanho.height() / 2);
         const int verde = imagem.pixelColor(centro).green();
-        QVERIFY2(aceso ? verde > 200 : verde < 110, qPrintable(QString::number(verde)));
-
+        QVERIFY2(ligado ? verde > 200 : verde < 110, qPrintable(QString::number(verde)));
         // The fully covered pixels span the shorter side less one (an odd side
         // puts the rim mid-pixel), centred at the integer halves.
         QRect cobertos;

@@ -124,22 +124,6 @@ bool DatabaseConnection::isInterrupted() const
 
 namespace {
 
-// A statement left behind by an interruption keeps libpq busy until its
-// results are read: collect them once the server has finished it, so the
-// connection serves again.
-void collectLeftBehind(PGconn *conn)
-{
-    if (PQtransactionStatus(conn) != PQTRANS_ACTIVE || !PQconsumeInput(conn))
-        return;
-    while (!PQisBusy(conn)) {
-        const ResultPtr result(PQgetResult(conn));
-        const ExecStatusType status = PQresultStatus(result.get());
-        if (!result || status == PGRES_COPY_IN || status == PGRES_COPY_OUT
-            || status == PGRES_COPY_BOTH)
-            break;
-    }
-}
-
 // Sends one statement and waits for its results in short slices, so that an
 // interruption is noticed even while the server does not answer. Returns the
 // last result, as PQexec would, or nullptr when none came.
@@ -147,7 +131,6 @@ ResultPtr runStatement(PGconn *conn, const std::string &sql, const std::atomic<b
 {
     if (!conn || interrupted.load())
         return nullptr;
-    collectLeftBehind(conn);
     if (!PQsendQuery(conn, sql.c_str()))
         return nullptr;
 
@@ -197,13 +180,42 @@ PGresult *executeQuery(DatabaseConnection *conexao, const std::string &sql)
     }
     if (conexao->observer)
         conexao->observer(sql);
-    ResultPtr result = runStatement(conexao->conn, sql, conexao->interrupted);
+    ResultPtr result = conexao->readyForStatement()
+                           ? runStatement(conexao->conn, sql, conexao->interrupted)
+                           : nullptr;
     const ExecStatusType status = PQresultStatus(result.get());
     if (result && (status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK))
         return result.release();
-    ++conexao->failed;
-    std::cout << sql << std::endl;
+    conexao->reportFailure(sql);
     return nullptr;
+}
+
+// Statements left behind by an interruption keep libpq busy until their
+// results are read: collect them once the server has finished them, and
+// leave pipeline mode once every sync has come back.
+bool DatabaseConnection::readyForStatement()
+{
+    if (!conn)
+        return false;
+    if (PQtransactionStatus(conn) == PQTRANS_ACTIVE && PQconsumeInput(conn)) {
+        while (PQtransactionStatus(conn) == PQTRANS_ACTIVE && !PQisBusy(conn)) {
+            const ResultPtr result(PQgetResult(conn));
+            const ExecStatusType status = PQresultStatus(result.get());
+            if (status == PGRES_COPY_IN || status == PGRES_COPY_OUT || status == PGRES_COPY_BOTH)
+                break;
+            if (!result && PQpipelineStatus(conn) == PQ_PIPELINE_OFF)
+                break;
+        }
+    }
+    if (PQpipelineStatus(conn) != PQ_PIPELINE_OFF && PQexitPipelineMode(conn))
+        PQsetnonblocking(conn, 0);
+    return PQtransactionStatus(conn) != PQTRANS_ACTIVE && PQpipelineStatus(conn) == PQ_PIPELINE_OFF;
+}
+
+void DatabaseConnection::reportFailure(const std::string &sql)
+{
+    ++failed;
+    std::cout << sql << std::endl;
 }
 
 void definirTempoLimiteConexaoPadrao()

@@ -54,6 +54,14 @@ public:
 
 private:
     friend PGresult *executeQuery(DatabaseConnection *conexao, const std::string &sql);
+    friend class Pipeline;
+
+    // Collects the results of statements an interruption left behind, once
+    // the server has finished them; true when the connection is free for a
+    // new statement.
+    bool readyForStatement();
+    // Counts a statement that did not succeed and prints its SQL text.
+    void reportFailure(const std::string &sql);
 
     std::string user;
     std::string password;

@@ -43,8 +43,7 @@ int Funcionario::columnCount() const
 
 // Both this list and producaoPorClasse order by name, then id: the report
 // pairs them by position, so employees with equal names must not swap.
-std::vector<Funcionario *> Funcionario::listarPorPeriodo(DatabaseConnection *conexao, long inicio,
-                                                         long fim, int idTreino)
+std::string Funcionario::consultaPorPeriodo(long inicio, long fim, int idTreino)
 {
     std::string sql = "select distinct f.id,f.nome,f.ativo,f.apelido from funcionario f, "
                       "sessao s where f.id=s.id_funcionario and ";
@@ -53,18 +52,26 @@ std::vector<Funcionario *> Funcionario::listarPorPeriodo(DatabaseConnection *con
     sql += "(s.instante_inicial between " + longToString(inicio) + " and " + longToString(fim);
     sql += " or s.instante_final between " + longToString(inicio) + " and " + longToString(fim);
     sql += ") order by f.nome,f.id";
-    const ResultPtr result(executeQuery(conexao, sql));
+    return sql;
+}
+
+std::vector<Funcionario *> Funcionario::listaDe(DatabaseConnection *conexao, const PGresult *r)
+{
     std::vector<Funcionario *> lista;
-    for (int i = 0; i < rowCount(result.get()); ++i) {
-        const PGresult *r = result.get();
+    for (int i = 0; i < rowCount(r); ++i)
         lista.push_back(new Funcionario(conexao, getInt(r, i, 0), getString(r, i, 1),
                                         getBool(r, i, 2), getString(r, i, 3)));
-    }
     return lista;
 }
 
-long Funcionario::contarEventos(DatabaseConnection *conexao, int classificacao, long inicio,
-                                long fim, int idTreino)
+std::vector<Funcionario *> Funcionario::listarPorPeriodo(DatabaseConnection *conexao, long inicio,
+                                                         long fim, int idTreino)
+{
+    const ResultPtr result(executeQuery(conexao, consultaPorPeriodo(inicio, fim, idTreino)));
+    return listaDe(conexao, result.get());
+}
+
+std::string Funcionario::consultaContagem(int classificacao, long inicio, long fim, int idTreino)
 {
     std::string sql = "select count(*) from evento_muda where ";
     sql += "classificacao=" + intToString(classificacao);
@@ -72,13 +79,19 @@ long Funcionario::contarEventos(DatabaseConnection *conexao, int classificacao, 
         sql += " and id_treino=" + intToString(idTreino);
     sql += " and instante between " + longToString(inicio);
     sql += " and " + longToString(fim);
-    const ResultPtr result(executeQuery(conexao, sql));
+    return sql;
+}
+
+long Funcionario::contarEventos(DatabaseConnection *conexao, int classificacao, long inicio,
+                                long fim, int idTreino)
+{
+    const ResultPtr result(
+        executeQuery(conexao, consultaContagem(classificacao, inicio, fim, idTreino)));
     return getLong(result.get(), 0, 0);
 }
 
-std::vector<int> Funcionario::producaoPorClasse(DatabaseConnection *conexao, int classificacao,
-                                                long inicio, long fim, int quantidade, int idTreino,
-                                                std::vector<int> ids)
+std::string Funcionario::consultaProducao(int classificacao, long inicio, long fim, int idTreino,
+                                          const std::vector<int> &ids)
 {
     std::string sql = "select coalesce(total,0) from funcionario f1 left join (";
     sql += "select f.id as id,count(distinct e.id) as total from funcionario f, "
@@ -98,9 +111,22 @@ std::vector<int> Funcionario::producaoPorClasse(DatabaseConnection *conexao, int
         sql += ") ";
     }
     sql += " order by f1.nome asc,f1.id asc";
-    const ResultPtr result(executeQuery(conexao, sql));
+    return sql;
+}
+
+std::vector<int> Funcionario::producaoDe(const PGresult *result, int quantidade)
+{
     std::vector<int> contagens;
     for (int i = 0; i < quantidade; ++i)
-        contagens.push_back(getInt(result.get(), i, 0));
+        contagens.push_back(getInt(result, i, 0));
     return contagens;
+}
+
+std::vector<int> Funcionario::producaoPorClasse(DatabaseConnection *conexao, int classificacao,
+                                                long inicio, long fim, int quantidade, int idTreino,
+                                                std::vector<int> ids)
+{
+    const ResultPtr result(
+        executeQuery(conexao, consultaProducao(classificacao, inicio, fim, idTreino, ids)));
+    return producaoDe(result.get(), quantidade);
 }

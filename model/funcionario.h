@@ -32,6 +32,14 @@ public:
                                               long inicio, long fim, int quantidade, int idTreino,
                                               std::vector<int> ids);
 
+    // The statements of the three queries above, and what their results give.
+    static std::string consultaPorPeriodo(long inicio, long fim, int idTreino);
+    static std::vector<Funcionario *> listaDe(DatabaseConnection *conexao, const PGresult *result);
+    static std::string consultaContagem(int classificacao, long inicio, long fim, int idTreino);
+    static std::string consultaProducao(int classificacao, long inicio, long fim, int idTreino,
+                                        const std::vector<int> &ids);
+    static std::vector<int> producaoDe(const PGresult *result, int quantidade);
+
     std::string nome;
     std::string apelido;
     bool ativo;

@@ -43,19 +43,29 @@ int NumeroClassificacaoTreino::columnCount() const
     return 3;
 }
 
+std::string NumeroClassificacaoTreino::consultaPorTreino(int idTreino)
+{
+    return "select id,num_classificacao,num_fotos from numero_classificacao_treino where "
+           "id_treino="
+           + intToString(idTreino) + " order by num_classificacao asc";
+}
+
+std::vector<NumeroClassificacaoTreino *>
+NumeroClassificacaoTreino::listaDe(DatabaseConnection *conexao, const PGresult *result,
+                                   int idTreino)
+{
+    std::vector<NumeroClassificacaoTreino *> lista;
+    for (int i = 0; i < rowCount(result); ++i) {
+        // The entry carries the variety it was asked for, not the row's column.
+        lista.push_back(new NumeroClassificacaoTreino(conexao, getInt(result, i, 0), idTreino,
+                                                      getInt(result, i, 1), getInt(result, i, 2)));
+    }
+    return lista;
+}
+
 std::vector<NumeroClassificacaoTreino *>
 NumeroClassificacaoTreino::listarPorTreino(DatabaseConnection *conexao, int idTreino)
 {
-    const std::string sql = "select id,num_classificacao,num_fotos from "
-                            "numero_classificacao_treino where id_treino="
-                            + intToString(idTreino) + " order by num_classificacao asc";
-    const ResultPtr result(executeQuery(conexao, sql));
-    std::vector<NumeroClassificacaoTreino *> lista;
-    for (int i = 0; i < rowCount(result.get()); ++i) {
-        // The entry carries the variety it was asked for, not the row's column.
-        lista.push_back(new NumeroClassificacaoTreino(conexao, getInt(result.get(), i, 0), idTreino,
-                                                      getInt(result.get(), i, 1),
-                                                      getInt(result.get(), i, 2)));
-    }
-    return lista;
+    const ResultPtr result(executeQuery(conexao, consultaPorTreino(idTreino)));
+    return listaDe(conexao, result.get(), idTreino);
 }

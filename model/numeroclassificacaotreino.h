@@ -22,6 +22,11 @@ public:
     static std::vector<NumeroClassificacaoTreino *> listarPorTreino(DatabaseConnection *conexao,
                                                                     int idTreino);
 
+    // The statement of listarPorTreino, and the list its result gives.
+    static std::string consultaPorTreino(int idTreino);
+    static std::vector<NumeroClassificacaoTreino *> listaDe(DatabaseConnection *conexao,
+                                                            const PGresult *result, int idTreino);
+
     int id_treino;
     int num_classificacao;
     int num_fotos;

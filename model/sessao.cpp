@@ -25,18 +25,17 @@ long instanteFinal(const PGresult *result, int row, int col, long fim)
     return getLong(result, row, col);
 }
 
-// The selected sessions cut to [inicio, fim], in ascending order of start.
-// Only sessions that keep some time inside the span are returned, so a
-// broken row (an end before its start) can never subtract from a total.
-std::vector<std::pair<long, long>> intervalosNoPeriodo(DatabaseConnection *conexao, long inicio,
-                                                       long fim, int idTreino, int idFuncionario)
+// The selected sessions of a result of consultaIntervalos, cut to
+// [inicio, fim], in ascending order of start. Only sessions that keep some
+// time inside the span are returned, so a broken row (an end before its
+// start) can never subtract from a total.
+std::vector<std::pair<long, long>> intervalosNoPeriodo(const PGresult *result, long inicio,
+                                                       long fim)
 {
-    const ResultPtr result(
-        executeQuery(conexao, Sessao::consultaIntervalos(inicio, fim, idTreino, idFuncionario)));
     std::vector<std::pair<long, long>> intervalos;
-    for (int i = 0; i < rowCount(result.get()); ++i) {
-        const long comeco = std::max(getLong(result.get(), i, 0), inicio);
-        const long termino = std::min(instanteFinal(result.get(), i, 1, fim), fim);
+    for (int i = 0; i < rowCount(result); ++i) {
+        const long comeco = std::max(getLong(result, i, 0), inicio);
+        const long termino = std::min(instanteFinal(result, i, 1, fim), fim);
         if (termino > comeco)
             intervalos.emplace_back(comeco, termino);
     }
@@ -89,8 +88,8 @@ int Sessao::columnCount() const
     return 5;
 }
 
-std::vector<Sessao *> Sessao::listarPorPeriodo(DatabaseConnection *conexao, long inicio, long fim,
-                                               int idTreino, int idFuncionario, int sensor)
+std::string Sessao::consultaPorPeriodo(long inicio, long fim, int idTreino, int idFuncionario,
+                                       int sensor)
 {
     std::string sql = "select distinct s.id,s.id_funcionario,s.instante_inicial,"
                       "s.instante_final,s.sensor,s.id_treino "
@@ -101,15 +100,27 @@ std::vector<Sessao *> Sessao::listarPorPeriodo(DatabaseConnection *conexao, long
     sql += " and (s.instante_inicial between " + longToString(inicio) + " and " + longToString(fim);
     sql += " or s.instante_final between " + longToString(inicio) + " and " + longToString(fim);
     sql += ") order by s.instante_inicial ASC";
-    const ResultPtr result(executeQuery(conexao, sql));
+    return sql;
+}
+
+std::vector<Sessao *> Sessao::listaDe(DatabaseConnection *conexao, const PGresult *r, long fim,
+                                      int idTreino)
+{
     std::vector<Sessao *> lista;
-    for (int i = 0; i < rowCount(result.get()); ++i) {
-        const PGresult *r = result.get();
+    for (int i = 0; i < rowCount(r); ++i) {
         // Column 5 is not read: the filter makes it equal to idTreino.
         lista.push_back(new Sessao(conexao, getInt(r, i, 0), getInt(r, i, 1), getLong(r, i, 2),
                                    instanteFinal(r, i, 3, fim), getInt(r, i, 4), idTreino));
     }
     return lista;
+}
+
+std::vector<Sessao *> Sessao::listarPorPeriodo(DatabaseConnection *conexao, long inicio, long fim,
+                                               int idTreino, int idFuncionario, int sensor)
+{
+    const ResultPtr result(
+        executeQuery(conexao, consultaPorPeriodo(inicio, fim, idTreino, idFuncionario, sensor)));
+    return listaDe(conexao, result.get(), fim, idTreino);
 }
 
 std::string Sessao::consultaIntervalos(long inicio, long fim, int idTreino, int idFuncionario)
@@ -132,21 +143,33 @@ std::string Sessao::consultaIntervalos(long inicio, long fim, int idTreino, int 
 long Sessao::tempoSomado(DatabaseConnection *conexao, long inicio, long fim, int idTreino,
                          int idFuncionario)
 {
-    long total = 0;
-    for (const auto &[comeco, termino] :
-         intervalosNoPeriodo(conexao, inicio, fim, idTreino, idFuncionario))
-        total += termino - comeco;
-    return total;
+    const ResultPtr result(
+        executeQuery(conexao, consultaIntervalos(inicio, fim, idTreino, idFuncionario)));
+    return tempoSomadoDe(result.get(), inicio, fim);
 }
 
 long Sessao::tempoCoberto(DatabaseConnection *conexao, long inicio, long fim, int idTreino,
                           int idFuncionario)
 {
+    const ResultPtr result(
+        executeQuery(conexao, consultaIntervalos(inicio, fim, idTreino, idFuncionario)));
+    return tempoCobertoDe(result.get(), inicio, fim);
+}
+
+long Sessao::tempoSomadoDe(const PGresult *intervalos, long inicio, long fim)
+{
+    long total = 0;
+    for (const auto &[comeco, termino] : intervalosNoPeriodo(intervalos, inicio, fim))
+        total += termino - comeco;
+    return total;
+}
+
+long Sessao::tempoCobertoDe(const PGresult *intervalos, long inicio, long fim)
+{
     // Starts arrive in ascending order, so the union is walked in one pass.
     long total = 0;
     long cobertoAte = inicio;
-    for (const auto &[comeco, termino] :
-         intervalosNoPeriodo(conexao, inicio, fim, idTreino, idFuncionario)) {
+    for (const auto &[comeco, termino] : intervalosNoPeriodo(intervalos, inicio, fim)) {
         const long desde = std::max(comeco, cobertoAte);
         if (termino > desde)
             total += termino - desde;

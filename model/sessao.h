@@ -25,6 +25,12 @@ public:
                                                   long fim, int idTreino, int idFuncionario,
                                                   int sensor);
 
+    // The statement of listarPorPeriodo, and the list its result gives.
+    static std::string consultaPorPeriodo(long inicio, long fim, int idTreino, int idFuncionario,
+                                          int sensor);
+    static std::vector<Sessao *> listaDe(DatabaseConnection *conexao, const PGresult *result,
+                                         long fim, int idTreino);
+
     // SQL selecting start and end of the sessions that start or end inside
     // [inicio, fim]: of one employee (> 0) or of everyone but employee 1
     // (<= 0), of one variety or of all (0).
@@ -37,6 +43,9 @@ public:
     // Seconds of the span covered by at least one selected session.
     static long tempoCoberto(DatabaseConnection *conexao, long inicio, long fim, int idTreino,
                              int idFuncionario);
+    // The same two from the result of consultaIntervalos.
+    static long tempoSomadoDe(const PGresult *intervalos, long inicio, long fim);
+    static long tempoCobertoDe(const PGresult *intervalos, long inicio, long fim);
 
     int id_funcionario;
     long instante_inicial;

@@ -6,6 +6,14 @@
 
 Treino::Treino(DatabaseConnection *conexao, int id, std::string nome, bool ativo,
                std::string diretorio, int num_classificacoes)
+    : Treino(SemClasses(), conexao, id, std::move(nome), ativo, std::move(diretorio),
+             num_classificacoes)
+{
+    classificacoes = NumeroClassificacaoTreino::listarPorTreino(conexao, id);
+}
+
+Treino::Treino(SemClasses, DatabaseConnection *conexao, int id, std::string nome, bool ativo,
+               std::string diretorio, int num_classificacoes)
     : GenericEntity(conexao)
     , diretorio(std::move(diretorio))
     , nome(std::move(nome))
@@ -13,7 +21,6 @@ Treino::Treino(DatabaseConnection *conexao, int id, std::string nome, bool ativo
     , num_classificacoes(num_classificacoes)
 {
     this->id = id;
-    classificacoes = NumeroClassificacaoTreino::listarPorTreino(conexao, id);
 }
 
 Treino::~Treino()
@@ -52,8 +59,7 @@ int Treino::columnCount() const
     return 4;
 }
 
-std::vector<Treino *> Treino::listarComEventosNoPeriodo(DatabaseConnection *conexao, long inicio,
-                                                        long fim)
+std::string Treino::consultaComEventos(long inicio, long fim)
 {
     std::string sql = "select v.id,v.nome,v.ativo,v.diretorio,v.num_classificacoes "
                       "from treino v where v.id in ";
@@ -61,12 +67,27 @@ std::vector<Treino *> Treino::listarComEventosNoPeriodo(DatabaseConnection *cone
     sql += "m.instante >= " + longToString(inicio);
     sql += " and m.instante <= " + longToString(fim);
     sql += ") group by v.id order by v.nome asc";
-    const ResultPtr result(executeQuery(conexao, sql));
+    return sql;
+}
+
+std::vector<Treino *> Treino::listaDe(DatabaseConnection *conexao, const PGresult *r,
+                                      bool comClasses)
+{
     std::vector<Treino *> lista;
-    for (int i = 0; i < rowCount(result.get()); ++i) {
-        const PGresult *r = result.get();
-        lista.push_back(new Treino(conexao, getInt(r, i, 0), getString(r, i, 1), getBool(r, i, 2),
-                                   getString(r, i, 3), getInt(r, i, 4)));
+    for (int i = 0; i < rowCount(r); ++i) {
+        if (comClasses)
+            lista.push_back(new Treino(conexao, getInt(r, i, 0), getString(r, i, 1),
+                                       getBool(r, i, 2), getString(r, i, 3), getInt(r, i, 4)));
+        else
+            lista.push_back(new Treino(SemClasses(), conexao, getInt(r, i, 0), getString(r, i, 1),
+                                       getBool(r, i, 2), getString(r, i, 3), getInt(r, i, 4)));
     }
     return lista;
+}
+
+std::vector<Treino *> Treino::listarComEventosNoPeriodo(DatabaseConnection *conexao, long inicio,
+                                                        long fim)
+{
+    const ResultPtr result(executeQuery(conexao, consultaComEventos(inicio, fim)));
+    return listaDe(conexao, result.get(), true);
 }

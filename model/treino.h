@@ -32,9 +32,23 @@ public:
     static std::vector<Treino *> listarComEventosNoPeriodo(DatabaseConnection *conexao, long inicio,
                                                            long fim);
 
+    // The statement of listarComEventosNoPeriodo, and the list its result
+    // gives: each variety with its class entries loaded, or (comClasses
+    // false) without them, for a caller that asks for them itself.
+    static std::string consultaComEventos(long inicio, long fim);
+    static std::vector<Treino *> listaDe(DatabaseConnection *conexao, const PGresult *result,
+                                         bool comClasses);
+
     std::string diretorio;
     std::string nome;
     bool ativo;
     int num_classificacoes;
     std::vector<NumeroClassificacaoTreino *> classificacoes;
+
+private:
+    struct SemClasses
+    {
+    };
+    Treino(SemClasses, DatabaseConnection *conexao, int id, std::string nome, bool ativo,
+           std::string diretorio, int num_classificacoes);
 };

@@ -4,12 +4,16 @@
 # number of statements sent, then the same statements replayed with psql on
 # the same server as a baseline, and the ratio program/replay. Finally the
 # longest stall of the GUI thread while a report runs (offscreen).
-#   usage: bench/run.sh [medium|large|all]   (default all)
+# "network" runs the large dataset's year in both modes directly and through
+# bench/delay-proxy at 1 and 5 ms round trip.
+#   usage: bench/run.sh [medium|large|all|network]   (default all)
+# BENCH_CLI names another relatorio-cli to measure (e.g. an older build).
 # Needs a build in build/ (scripts/setup.sh). Uses a throwaway cluster on
 # 127.0.0.1 with log_statement=all.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${BUILD_DIR:-$root/build}
+cli=${BENCH_CLI:-$build/relatorio-cli}
 which=${1:-all}
 
 if [ -z "${QUORBEL_TEST_PORT:-}" ] || [ -z "${QUORBEL_BENCH_INSIDE:-}" ]; then
@@ -57,13 +61,14 @@ report() {
     local i
     for ((i = 1; i <= rounds; i++)); do
         XDG_CONFIG_HOME=$work/config /usr/bin/time -v -o "$work/time" \
-            "$build/relatorio-cli" --inicio "$inicio" --fim "$fim" "$@" >/dev/null 2>"$work/stderr" \
+            "$cli" --inicio "$inicio" --fim "$fim" "$@" >/dev/null 2>"$work/stderr" \
             || { cat "$work/stderr" >&2; return 1; }
         if [ "$i" -eq 1 ]; then
             # The statements of the first run, as the server logged them.
             sleep 0.5
             tail -c +$((before + 1)) "$log" \
-                | sed -n 's/^LOG:  duration: \([0-9.]*\) ms  statement: /\1\t/p' > "$work/durations"
+                | sed -n 's/^LOG:  duration: \([0-9.]*\) ms  \(statement\|execute [^:]*\): /\1\t/p' \
+                > "$work/durations"
             cut -f2- "$work/durations" | sed 's/$/;/' > "$work/statements.sql"
         fi
         local r0 r1
@@ -150,10 +155,54 @@ run_size() { # name inicio fim demo-data variables...
     rm -f "$work/slowest"
 }
 
+# network NAME INICIO FIM [--separar-sessoes]: the report directly and through
+# the delay proxy at 1 and 5 ms round trip, best of $rounds each; the
+# statements counted from the server log ("statement:" and "execute" lines).
+network() {
+    local name=$1 inicio=$2 fim=$3
+    shift 3
+    cmake --build "$build" --target delay-proxy >/dev/null
+    local rtt port=$((QUORBEL_TEST_PORT + 1)) proxy="" log=$QUORBEL_TEST_SERVER_LOG
+    for rtt in 0 1 5; do
+        if [ "$rtt" != 0 ]; then
+            "$build/bench/delay-proxy" "$port" "$QUORBEL_TEST_PORT" $((rtt * 500)) &
+            proxy=$!
+            sleep 0.3
+        fi
+        local best="" rss="" count="" i
+        for ((i = 1; i <= rounds; i++)); do
+            local before
+            before=$(stat -c %s "$log")
+            XDG_CONFIG_HOME=$work/config /usr/bin/time -f '%e %M' -o "$work/time" \
+                "$cli" --inicio "$inicio" --fim "$fim" --endereco 127.0.0.1 \
+                --porta "$([ "$rtt" = 0 ] && echo "$QUORBEL_TEST_PORT" || echo "$port")" \
+                "$@" >/dev/null 2>"$work/stderr" || { cat "$work/stderr" >&2; return 1; }
+            sleep 0.5
+            count=$(tail -c +$((before + 1)) "$log" | grep -cE '^LOG:  duration: [0-9.]+ ms  (statement|execute)')
+            read -r wall kb < "$work/time"
+            if [ -z "$best" ] || [ "$(echo "$wall < $best" | bc)" = 1 ]; then best=$wall; fi
+            rss=$kb
+        done
+        [ -n "$proxy" ] && kill "$proxy" && wait "$proxy" 2>/dev/null
+        proxy=""
+        printf '| %s | %s ms | %s s | %.1f MB | %s |\n' "$name" "$rtt" "$best" "$(echo "$rss / 1024" | bc -l)" "$count"
+    done
+}
+
 echo "machine: $(nproc) cores, $(free -g | awk '/Mem:/{print $2}') GiB, $(uname -sr); PostgreSQL $(psql -X -Atc 'show server_version' "$owner")"
 if [ "$which" = medium ] || [ "$which" = all ]; then
     run_size medium "2026-01-05 00:00" "2026-04-04 23:59:59" \
         -v inicio=2026-01-05 -v dias=90 -v variedades=6 -v funcionarios=12 -v turnos=2 -v operadores=3 -v por_hora=450
+fi
+if [ "$which" = network ]; then
+    load large -v inicio=2025-01-01 -v dias=365 -v variedades=8 -v funcionarios=40 -v turnos=7 \
+        -v operadores=10 -v por_hora=1300
+    echo
+    echo "| run (best of $rounds) | round trip | wall | peak RSS | statements |"
+    echo "|---|---|---|---|---|"
+    network "large, whole period" "2025-01-01 00:00" "2025-12-31 23:59:59"
+    network "large, separated sessions" "2025-01-01 00:00" "2025-12-31 23:59:59" --separar-sessoes
+    exit 0
 fi
 if [ "$which" = large ] || [ "$which" = all ]; then
     run_size large "2025-01-01 00:00" "2025-12-31 23:59:59" \

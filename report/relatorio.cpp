@@ -1,16 +1,26 @@
 #include "report/relatorio.h"
 
 #include "db/databaseconnection.h"
+#include "db/pipeline.h"
+#include "db/queryresult.h"
 #include "model/funcionario.h"
+#include "model/numeroclassificacaotreino.h"
 #include "model/posse.h"
 #include "model/sessao.h"
 #include "model/treino.h"
 #include "report/escritortexto.h"
 
+#include <deque>
 #include <iostream>
 #include <vector>
 
 namespace {
+
+// Statements in flight at once, and summaries begun and not yet written.
+// Bounded so that memory stays flat however long the period, and so that a
+// stop cancels few enough statements to end quickly over a slow network.
+constexpr int kComandosEmVoo = 48;
+constexpr std::size_t kResumosAbertos = 12;
 
 std::string letraDaClasse(int classe)
 {
@@ -18,6 +28,214 @@ std::string letraDaClasse(int classe)
 }
 
 } // namespace
+
+// One summary's figures, filled in as their results arrive.
+struct Relatorio::Resumo
+{
+    int idTreino = 0;
+    long inicio = 0;
+    long fim = 0;
+    long tempoMaquina = 0;
+    long tempoFuncionarios = 0;
+    std::vector<long> contagens;
+    std::vector<std::unique_ptr<Funcionario>> funcionarios;
+    std::vector<std::vector<int>> producao;
+    std::vector<long> horas;
+    int pendentes = 0; // results still to come
+};
+
+// A piece of the file: the rows before a summary, then the summary.
+struct Relatorio::Bloco
+{
+    std::vector<std::pair<std::vector<Celula>, PapelDaLinha>> linhas;
+    std::unique_ptr<Resumo> resumo;
+};
+
+// The report's statements and their results: summaries begun in file order
+// as soon as what they depend on is known, and written in that order as soon
+// as they are whole.
+struct Relatorio::Montagem
+{
+    Relatorio &relatorio;
+    Saida &saida;
+    Pipeline pipeline;
+    long t0;
+    long t1;
+    std::deque<Bloco> abertos;
+    bool variedadesConhecidas = false;
+    std::vector<std::unique_ptr<Treino>> variedades;
+    // Separated mode: each variety's machine sessions, once known.
+    std::vector<std::vector<std::unique_ptr<Sessao>>> sessoes;
+    std::vector<bool> sessoesConhecidas;
+    std::size_t proximaVariedade = 0;
+    std::size_t proximaSessao = 0;
+
+    Montagem(Relatorio &relatorio, Saida &saida, long t0, long t1)
+        : relatorio(relatorio)
+        , saida(saida)
+        , pipeline(relatorio.conexao, kComandosEmVoo)
+        , t0(t0)
+        , t1(t1)
+    {
+    }
+
+    void executar()
+    {
+        abrir({}, 0, t0, t1);
+        pipeline.enviar(Treino::consultaComEventos(t0, t1),
+                        [this](const PGresult *r) { aoConhecerVariedades(r); });
+        pipeline.executar([this] { return relatorio.deveParar(saida); },
+                          [this] {
+                              escreverProntos();
+                              planejar();
+                          });
+    }
+
+    // A summary's first statements, in the order the file shows their
+    // figures; the employee list brings the rest.
+    void abrir(std::vector<std::pair<std::vector<Celula>, PapelDaLinha>> linhas, int idTreino,
+               long inicio, long fim)
+    {
+        auto resumo = std::make_unique<Resumo>();
+        Resumo *r = resumo.get();
+        r->idTreino = idTreino;
+        r->inicio = inicio;
+        r->fim = fim;
+        r->pendentes = 3 + relatorio.numeroClasses;
+        r->contagens.resize(relatorio.numeroClasses);
+        abertos.push_back({std::move(linhas), std::move(resumo)});
+        pipeline.enviar(Sessao::consultaIntervalos(inicio, fim, idTreino, 1),
+                        [r](const PGresult *res) {
+                            r->tempoMaquina = Sessao::tempoCobertoDe(res, r->inicio, r->fim);
+                            --r->pendentes;
+                        });
+        pipeline.enviar(Sessao::consultaIntervalos(inicio, fim, idTreino, 0),
+                        [r](const PGresult *res) {
+                            r->tempoFuncionarios = Sessao::tempoSomadoDe(res, r->inicio, r->fim);
+                            --r->pendentes;
+                        });
+        for (int classe = 0; classe < relatorio.numeroClasses; ++classe)
+            pipeline.enviar(Funcionario::consultaContagem(classe, inicio, fim, idTreino),
+                            [r, classe](const PGresult *res) {
+                                r->contagens[classe] = getLong(res, 0, 0);
+                                --r->pendentes;
+                            });
+        pipeline.enviar(Funcionario::consultaPorPeriodo(inicio, fim, idTreino),
+                        [this, r](const PGresult *res) { aoConhecerFuncionarios(*r, res); });
+    }
+
+    // Production per class and each employee's hours depend on the list.
+    void aoConhecerFuncionarios(Resumo &r, const PGresult *res)
+    {
+        r.funcionarios = tomarPosse(Funcionario::listaDe(relatorio.conexao, res));
+        std::vector<int> ids;
+        for (const std::unique_ptr<Funcionario> &funcionario : r.funcionarios)
+            ids.push_back(funcionario->getId());
+        const int quantidade = static_cast<int>(ids.size());
+        r.producao.resize(relatorio.numeroClasses);
+        r.horas.resize(ids.size());
+        r.pendentes += relatorio.numeroClasses + quantidade - 1;
+        Resumo *resumo = &r;
+        for (int classe = 0; classe < relatorio.numeroClasses; ++classe)
+            pipeline.enviar(Funcionario::consultaProducao(classe, r.inicio, r.fim, r.idTreino, ids),
+                            [resumo, classe, quantidade](const PGresult *res) {
+                                resumo->producao[classe] = Funcionario::producaoDe(res, quantidade);
+                                --resumo->pendentes;
+                            });
+        for (std::size_t i = 0; i < ids.size(); ++i)
+            pipeline.enviar(Sessao::consultaIntervalos(r.inicio, r.fim, r.idTreino, ids[i]),
+                            [resumo, i](const PGresult *res) {
+                                resumo->horas[i]
+                                    = Sessao::tempoCobertoDe(res, resumo->inicio, resumo->fim);
+                                --resumo->pendentes;
+                            });
+    }
+
+    void aoConhecerVariedades(const PGresult *res)
+    {
+        variedades = tomarPosse(Treino::listaDe(relatorio.conexao, res, false));
+        variedadesConhecidas = true;
+        sessoes.resize(variedades.size());
+        sessoesConhecidas.assign(variedades.size(), false);
+        relatorio.avancar(0, static_cast<int>(variedades.size()));
+        for (std::size_t v = 0; v < variedades.size(); ++v) {
+            Treino *variedade = variedades[v].get();
+            pipeline.enviar(NumeroClassificacaoTreino::consultaPorTreino(variedade->getId()),
+                            [this, variedade](const PGresult *r) {
+                                variedade->classificacoes = NumeroClassificacaoTreino::listaDe(
+                                    relatorio.conexao, r, variedade->getId());
+                            });
+        }
+        if (!relatorio.separarSessoes)
+            return;
+        for (std::size_t v = 0; v < variedades.size(); ++v) {
+            const int idTreino = variedades[v]->getId();
+            pipeline.enviar(Sessao::consultaPorPeriodo(t0, t1, idTreino, 1, 0),
+                            [this, v, idTreino](const PGresult *r) {
+                                sessoes[v] = tomarPosse(
+                                    Sessao::listaDe(relatorio.conexao, r, t1, idTreino));
+                                sessoesConhecidas[v] = true;
+                                // A variety without machine sessions is a step
+                                // done at once; more than one add steps.
+                                if (sessoes[v].empty())
+                                    relatorio.avancar(1);
+                                else if (sessoes[v].size() > 1)
+                                    relatorio.avancar(0, static_cast<int>(sessoes[v].size()) - 1);
+                            });
+        }
+    }
+
+    // Begins the next summaries in file order, while there is room.
+    void planejar()
+    {
+        while (variedadesConhecidas && abertos.size() < kResumosAbertos
+               && proximaVariedade < variedades.size() && !relatorio.deveParar(saida)) {
+            const Treino &variedade = *variedades[proximaVariedade];
+            const Celula nome = Celula::texto(variedade.getNome());
+            if (!relatorio.separarSessoes) {
+                abrir({{{}, PapelDaLinha::Comum}, {{nome}, PapelDaLinha::Titulo}},
+                      variedade.getId(), t0, t1);
+                ++proximaVariedade;
+                continue;
+            }
+            if (!sessoesConhecidas[proximaVariedade])
+                return;
+            if (proximaSessao == sessoes[proximaVariedade].size()) {
+                sessoes[proximaVariedade].clear();
+                ++proximaVariedade;
+                proximaSessao = 0;
+                continue;
+            }
+            // The session's own bounds, not clipped to the period.
+            const Sessao &sessao = *sessoes[proximaVariedade][proximaSessao++];
+            const QDateTime comeco = QDateTime::fromSecsSinceEpoch(sessao.instante_inicial);
+            const QDateTime termino = QDateTime::fromSecsSinceEpoch(sessao.instante_final);
+            abrir({{{}, PapelDaLinha::Comum},
+                   {{nome}, PapelDaLinha::Titulo},
+                   {{}, PapelDaLinha::Comum},
+                   {{Celula::texto("Sessão início:"), Celula::data(comeco),
+                     Celula::horaMinuto(comeco)},
+                    PapelDaLinha::Titulo},
+                   {{Celula::texto("Fim:"), Celula::data(termino), Celula::horaMinuto(termino)},
+                    PapelDaLinha::Titulo}},
+                  variedade.getId(), sessao.instante_inicial, sessao.instante_final);
+        }
+    }
+
+    // Writes the summaries at the front that are whole.
+    void escreverProntos()
+    {
+        while (!abertos.empty() && abertos.front().resumo->pendentes == 0
+               && !relatorio.deveParar(saida)) {
+            const Bloco bloco = std::move(abertos.front());
+            abertos.pop_front();
+            for (const auto &[celulas, papel] : bloco.linhas)
+                saida.linha(celulas, papel);
+            relatorio.escreverResumo(saida, *bloco.resumo);
+            relatorio.avancar(1);
+        }
+    }
+};
 
 Relatorio::Relatorio(QObject *parent)
     : QThread(parent)
@@ -82,15 +300,6 @@ bool Relatorio::deveParar(const Saida &saida) const
     return isInterruptionRequested() || !saida.semErros();
 }
 
-template <typename Consulta>
-bool Relatorio::consultar(const Saida &saida, Consulta &&consulta)
-{
-    if (deveParar(saida))
-        return false;
-    consulta();
-    return true;
-}
-
 void Relatorio::avancar(int feitosAMais, int previstosAMais)
 {
     feitos += feitosAMais;
@@ -123,25 +332,15 @@ bool Relatorio::gerar()
     avancar(0, 1);
 
     escreverCabecalho(*saida);
-    escreverResumo(*saida, 0, t0, t1);
-
-    std::vector<std::unique_ptr<Treino>> variedades;
-    if (consultar(*saida, [&] {
-            variedades = tomarPosse(Treino::listarComEventosNoPeriodo(conexao, t0, t1));
-        }))
-        avancar(1, static_cast<int>(variedades.size()));
-
-    for (std::unique_ptr<Treino> &variedade : variedades) {
-        if (deveParar(*saida))
-            break;
-        escreverVariedade(*saida, *variedade, t0, t1);
-        variedade.reset();
+    {
+        Montagem montagem(*this, *saida, t0, t1);
+        montagem.executar();
     }
 
     // A report that lost a statement or was stopped is not a report: only a
     // whole one replaces what the name held.
     if (isInterruptionRequested() || conexao->failedStatements() != falhasAntes
-        || !saida->semErros()) {
+        || !saida->semErros() || feitos != previstos) {
         saida->descartar();
         return false;
     }
@@ -158,113 +357,29 @@ void Relatorio::escreverCabecalho(Saida &saida)
     saida.linha({Celula::texto("TODAS VARIEDADES")}, PapelDaLinha::Titulo);
 }
 
-// One summary for the variety over the period, or one per machine session of
-// the variety in the period.
-void Relatorio::escreverVariedade(Saida &saida, Treino &variedade, long inicio, long fim)
+void Relatorio::escreverResumo(Saida &saida, const Resumo &resumo)
 {
-    const int idTreino = variedade.getId();
-    if (!separarSessoes) {
-        saida.linha({});
-        saida.linha({Celula::texto(variedade.getNome())}, PapelDaLinha::Titulo);
-        escreverResumo(saida, idTreino, inicio, fim);
-        avancar(1);
-        return;
-    }
-    std::vector<std::unique_ptr<Sessao>> sessoes;
-    if (!consultar(saida, [&] {
-            sessoes = tomarPosse(Sessao::listarPorPeriodo(conexao, inicio, fim, idTreino, 1, 0));
-        }))
-        return;
-    if (sessoes.empty())
-        avancar(1);
-    else if (sessoes.size() > 1)
-        avancar(0, static_cast<int>(sessoes.size()) - 1);
-    for (std::unique_ptr<Sessao> &sessao : sessoes) {
-        if (deveParar(saida))
-            break;
-        escreverSessao(saida, variedade, *sessao);
-        sessao.reset();
-        avancar(1);
-    }
-}
-
-// A machine session's block: the session's own bounds, not clipped to the
-// period, then its summary.
-void Relatorio::escreverSessao(Saida &saida, const Treino &variedade, const Sessao &sessao)
-{
-    const QDateTime comeco = QDateTime::fromSecsSinceEpoch(sessao.instante_inicial);
-    const QDateTime termino = QDateTime::fromSecsSinceEpoch(sessao.instante_final);
     saida.linha({});
-    saida.linha({Celula::texto(variedade.getNome())}, PapelDaLinha::Titulo);
-    saida.linha({});
-    saida.linha({Celula::texto("Sessão início:"), Celula::data(comeco), Celula::horaMinuto(comeco)},
-                PapelDaLinha::Titulo);
-    saida.linha({Celula::texto("Fim:"), Celula::data(termino), Celula::horaMinuto(termino)},
-                PapelDaLinha::Titulo);
-    escreverResumo(saida, variedade.getId(), sessao.instante_inicial, sessao.instante_final);
-}
-
-void Relatorio::escreverResumo(Saida &saida, int idTreino, long inicio, long fim)
-{
-    long tempoMaquina = 0;
-    if (!consultar(saida,
-                   [&] { tempoMaquina = Sessao::tempoCoberto(conexao, inicio, fim, idTreino, 1); }))
-        return;
-    saida.linha({});
-    saida.linha({Celula::texto("Tempo acumulado da máquina"), Celula::duracao(tempoMaquina)},
+    saida.linha({Celula::texto("Tempo acumulado da máquina"), Celula::duracao(resumo.tempoMaquina)},
                 PapelDaLinha::TempoMaquina);
-
-    long tempoFuncionarios = 0;
-    if (!consultar(saida, [&] {
-            tempoFuncionarios = Sessao::tempoSomado(conexao, inicio, fim, idTreino, 0);
-        }))
-        return;
-    saida.linha(
-        {Celula::texto("Tempo acumulado de funcionários"), Celula::duracao(tempoFuncionarios)});
-
-    std::vector<long> contagens;
+    saida.linha({Celula::texto("Tempo acumulado de funcionários"),
+                 Celula::duracao(resumo.tempoFuncionarios)});
+    saida.linha({});
     long totalProduzido = 0;
     for (int classe = 0; classe < numeroClasses; ++classe) {
-        if (!consultar(saida, [&] {
-                contagens.push_back(
-                    Funcionario::contarEventos(conexao, classe, inicio, fim, idTreino));
-            }))
-            return;
-        totalProduzido += contagens.back();
-    }
-    saida.linha({});
-    for (int classe = 0; classe < numeroClasses; ++classe)
         saida.linha({Celula::texto("Classe " + letraDaClasse(classe) + " produzidas"),
-                     Celula::inteiro(contagens[classe])});
+                     Celula::inteiro(resumo.contagens[classe])});
+        totalProduzido += resumo.contagens[classe];
+    }
     saida.linha({Celula::texto("Total produzido"), Celula::inteiro(totalProduzido)},
                 PapelDaLinha::TotalProduzido);
-
-    escreverTabelaFuncionarios(saida, idTreino, inicio, fim);
+    escreverTabelaFuncionarios(saida, resumo);
 }
 
 // Each employee with a session in the span: production per class, total and
 // hours.
-void Relatorio::escreverTabelaFuncionarios(Saida &saida, int idTreino, long inicio, long fim)
+void Relatorio::escreverTabelaFuncionarios(Saida &saida, const Resumo &resumo)
 {
-    std::vector<std::unique_ptr<Funcionario>> funcionarios;
-    if (!consultar(saida, [&] {
-            funcionarios
-                = tomarPosse(Funcionario::listarPorPeriodo(conexao, inicio, fim, idTreino));
-        }))
-        return;
-    std::vector<int> ids;
-    for (const std::unique_ptr<Funcionario> &funcionario : funcionarios)
-        ids.push_back(funcionario->getId());
-    const int quantidade = static_cast<int>(ids.size());
-    std::vector<std::vector<int>> producao;
-    for (int classe = 0; classe < numeroClasses; ++classe) {
-        if (!consultar(saida, [&] {
-                producao.push_back(Funcionario::producaoPorClasse(conexao, classe, inicio, fim,
-                                                                  quantidade, idTreino, ids));
-            }))
-            return;
-    }
-
     saida.linha({});
     std::vector<Celula> cabecalho{Celula::texto("Funcionário")};
     for (int classe = 0; classe < numeroClasses; ++classe)
@@ -273,16 +388,10 @@ void Relatorio::escreverTabelaFuncionarios(Saida &saida, int idTreino, long inic
     cabecalho.push_back(Celula::texto("Horas"));
     saida.linha(cabecalho, PapelDaLinha::Cabecalho);
 
-    for (std::size_t i = 0; i < funcionarios.size(); ++i) {
-        long horas = 0;
-        if (!consultar(saida, [&] {
-                horas = Sessao::tempoCoberto(conexao, inicio, fim, idTreino,
-                                             funcionarios[i]->getId());
-            }))
-            return;
-        std::vector<Celula> linha{Celula::texto(funcionarios[i]->nome)};
+    for (std::size_t i = 0; i < resumo.funcionarios.size(); ++i) {
+        std::vector<Celula> linha{Celula::texto(resumo.funcionarios[i]->nome)};
         long totalFuncionario = 0;
-        for (const std::vector<int> &daClasse : producao) {
+        for (const std::vector<int> &daClasse : resumo.producao) {
             // Counts pair with employees by position; a short list (its
             // query failed) reads as the getters' -1.
             const int contagem = i < daClasse.size() ? daClasse[i] : -1;
@@ -290,8 +399,7 @@ void Relatorio::escreverTabelaFuncionarios(Saida &saida, int idTreino, long inic
             totalFuncionario += contagem;
         }
         linha.push_back(Celula::inteiro(totalFuncionario));
-        linha.push_back(Celula::duracao(horas));
+        linha.push_back(Celula::duracao(resumo.horas[i]));
         saida.linha(linha, PapelDaLinha::Funcionario);
-        funcionarios[i].reset();
     }
 }

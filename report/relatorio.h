@@ -15,8 +15,6 @@
 
 class DatabaseConnection;
 class EscritorRelatorio;
-class Sessao;
-class Treino;
 
 class Relatorio : public QThread
 {
@@ -53,22 +51,22 @@ protected:
 
 private:
     using Saida = EscritorRelatorio;
+    struct Resumo;
+    struct Bloco;
+    struct Montagem;
 
     std::unique_ptr<Saida> novaSaida() const;
 
-    // The named steps of gerar(), in the order the file holds them.
+    // The named steps of gerar(), in the order the file holds them. The
+    // statements of many summaries are in flight at once (see Montagem);
+    // each summary is written when it is whole and its turn has come.
     void escreverCabecalho(Saida &saida);
-    void escreverVariedade(Saida &saida, Treino &variedade, long inicio, long fim);
-    void escreverSessao(Saida &saida, const Treino &variedade, const Sessao &sessao);
-    void escreverResumo(Saida &saida, int idTreino, long inicio, long fim);
-    void escreverTabelaFuncionarios(Saida &saida, int idTreino, long inicio, long fim);
+    void escreverResumo(Saida &saida, const Resumo &resumo);
+    void escreverTabelaFuncionarios(Saida &saida, const Resumo &resumo);
 
-    // A cancellation was asked for, or the file already failed.
+    // A cancellation was asked for, or the file already failed: nothing
+    // more is sent.
     bool deveParar(const Saida &saida) const;
-    // Every statement of the report is issued through here: it runs
-    // `consulta` unless the report must stop, and says whether it ran.
-    template <typename Consulta>
-    bool consultar(const Saida &saida, Consulta &&consulta);
 
     // Adds to the summaries done and planned, and tells.
     void avancar(int feitosAMais, int previstosAMais = 0);

@@ -21,6 +21,9 @@ MainWindow::MainWindow(QWidget *parent)
     ui->setupUi(this);
     TelaRelatorio *tela = ui->centralWidget;
     connect(tela, &TelaRelatorio::message, ui->statusBar, &QStatusBar::showMessage);
+    // The first attempt began with the screen, before the status bar listened.
+    if (tela->conectando())
+        ui->statusBar->showMessage(QStringLiteral("Aguarde. Conectando..."));
     connect(ui->actionConectar, &QAction::triggered, tela, &TelaRelatorio::conectar);
     connect(ui->actionDesconectar, &QAction::triggered, tela, &TelaRelatorio::desconectar);
     connect(ui->actionSair, &QAction::triggered, this, &QWidget::close);

@@ -7,6 +7,7 @@
 
 #include <libpq-fe.h>
 
+#include <algorithm>
 #include <cctype>
 #include <chrono>
 #include <iostream>
@@ -68,6 +69,34 @@ bool DatabaseConnection::connect()
         return false;
     conn = PQconnectdb(connectionString().c_str());
     return PQstatus(conn) == CONNECTION_OK;
+}
+
+bool DatabaseConnection::startConnect()
+{
+    close();
+    if (hostaddr.empty())
+        return false;
+    conn = PQconnectStart(connectionString().c_str());
+    return conn && PQstatus(conn) != CONNECTION_BAD;
+}
+
+DatabaseConnection::ConnectStep DatabaseConnection::pollConnect()
+{
+    switch (conn ? PQconnectPoll(conn) : PGRES_POLLING_FAILED) {
+    case PGRES_POLLING_READING:
+        return ConnectStep::Read;
+    case PGRES_POLLING_WRITING:
+        return ConnectStep::Write;
+    case PGRES_POLLING_OK:
+        return ConnectStep::Connected;
+    default:
+        return ConnectStep::Failed;
+    }
+}
+
+int DatabaseConnection::socket() const
+{
+    return conn ? PQsocket(conn) : -1;
 }
 
 bool DatabaseConnection::isConnected() const
@@ -216,6 +245,14 @@ void DatabaseConnection::reportFailure(const std::string &sql)
 {
     ++failed;
     std::cout << sql << std::endl;
+}
+
+int connectTimeoutSeconds()
+{
+    bool number = false;
+    const int seconds = qEnvironmentVariableIntValue("PGCONNECT_TIMEOUT", &number);
+    // As libpq: no limit for 0 or less; at least 2 seconds otherwise.
+    return number && seconds > 0 ? std::max(seconds, 2) : 0;
 }
 
 void definirTempoLimiteConexaoPadrao()

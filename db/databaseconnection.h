@@ -26,6 +26,16 @@ public:
     // empty address fails at once.
     bool connect();
     bool isConnected() const;
+
+    // The same without blocking: startConnect() begins an attempt (false
+    // when it fails at once), then pollConnect() advances it each time the
+    // socket is ready for what the last poll asked for. The caller enforces
+    // the time limit (libpq does not apply it to polling).
+    enum class ConnectStep { Read, Write, Connected, Failed };
+    bool startConnect();
+    ConnectStep pollConnect();
+    // The socket of the attempt or connection; -1 when there is none.
+    int socket() const;
     // Finishes the connection; idempotent. Always true.
     bool close();
 
@@ -86,3 +96,6 @@ PGresult *executeQuery(DatabaseConnection *conexao, const std::string &sql);
 // accepts and stays silent holds it for good. Call at start-up, before any
 // thread starts.
 void definirTempoLimiteConexaoPadrao();
+// The time limit of a connection attempt in seconds, as libpq reads it from
+// PGCONNECT_TIMEOUT; 0 for none.
+int connectTimeoutSeconds();

@@ -2,6 +2,7 @@
 
 #include "config/configuracoes.h"
 #include "config/maquina.h"
+#include "db/connectionattempt.h"
 #include "db/databaseconnection.h"
 #include "report/periodo.h"
 #include "report/relatorio.h"
@@ -43,6 +44,7 @@ TelaRelatorio::~TelaRelatorio()
         relatorio->cancelar();
         relatorio->wait();
     }
+    tentativa.reset();
     conexao.reset();
     delete ui;
 }
@@ -59,9 +61,24 @@ bool TelaRelatorio::conectar()
         return false;
 
     emit message(QStringLiteral("Aguarde. Conectando..."), 0);
-    // Replacing the current connection closes and destroys the previous one.
+    // A new attempt abandons the one under way; replacing the connection
+    // closes and destroys the previous one.
+    tentativa.reset();
     conexao = conexaoComAMaquina(enderecoBanco.toStdString(), portaBanco.toStdString());
-    const bool conectado = conexao->connect();
+    ui->led->setChecked(false);
+    tentativa = std::make_unique<ConnectionAttempt>(conexao.get());
+    connect(tentativa.get(), &ConnectionAttempt::finished, this, &TelaRelatorio::aoConectar);
+    tentativa->start();
+    return conexao->isConnected();
+}
+
+bool TelaRelatorio::conectando() const
+{
+    return tentativa && tentativa->isRunning();
+}
+
+void TelaRelatorio::aoConectar(bool conectado)
+{
     ui->led->setChecked(conectado);
     if (conectado)
         emit message(QStringLiteral("Conectado com sucesso."), 5000);
@@ -69,7 +86,7 @@ bool TelaRelatorio::conectar()
         emit message(QStringLiteral("Falha ao conectar com banco de dados. Verifique se o "
                                     "endereço de IP da máquina está correto."),
                      5000);
-    return conectado;
+    emit conexaoMudou(conectado);
 }
 
 void TelaRelatorio::desconectar()
@@ -77,6 +94,7 @@ void TelaRelatorio::desconectar()
     if (relatorioRodando())
         return;
 
+    tentativa.reset();
     if (conexao) {
         conexao->close();
         emit message(QStringLiteral("Banco desconectado."), 5000);

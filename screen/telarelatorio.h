@@ -4,6 +4,10 @@
 // the report period, and one report job at a time.
 //
 //   TelaRelatorio --owns--> DatabaseConnection <--borrows-- Relatorio (thread)
+//   TelaRelatorio --owns--> ConnectionAttempt --borrows--> DatabaseConnection
+//
+// The connection is idle (none, or closed), connecting (an attempt under way,
+// the window responsive meanwhile) or connected.
 
 #include <QDate>
 #include <QString>
@@ -12,6 +16,7 @@
 
 #include <memory>
 
+class ConnectionAttempt;
 class DatabaseConnection;
 class Relatorio;
 
@@ -29,6 +34,9 @@ public:
     // borrows goes away.
     ~TelaRelatorio() override;
 
+    // A connection attempt is under way.
+    bool conectando() const;
+
     // "dd/MM/yyyy hh:mm": the period as the labels show it.
     static QString formatarDataHora(const QDate &data, const QTime &hora);
 
@@ -39,9 +47,14 @@ signals:
     void relatorioEmAndamento(bool emAndamento);
     // Summaries written so far and planned, as the running job reports them.
     void progressoRelatorio(int feitos, int previstos);
+    // The outcome of a connection attempt.
+    void conexaoMudou(bool conectado);
 
 public slots:
     void finalizarRelatorio(bool sucesso);
+    // Starts a connection attempt (abandoning one under way) and returns at
+    // once: true only if the connection is already open, so false while the
+    // attempt is pending; conexaoMudou() tells its outcome.
     bool conectar();
     void desconectar();
 
@@ -54,9 +67,12 @@ private slots:
 
 private:
     bool relatorioRodando() const { return relatorio != nullptr; }
+    void aoConectar(bool conectado);
 
     Ui::TelaRelatorio *ui;
     std::unique_ptr<DatabaseConnection> conexao;
+    // The attempt under way, or the last one; null when disconnected.
+    std::unique_ptr<ConnectionAttempt> tentativa;
     // The running job; null while idle.
     Relatorio *relatorio = nullptr;
 };

@@ -78,6 +78,19 @@ bool aceso(QWidget *janela)
     return janela->findChild<QLedIndicator *>("led")->isChecked();
 }
 
+TelaRelatorio *telaDe(QWidget *janela)
+{
+    auto *tela = qobject_cast<TelaRelatorio *>(janela);
+    return tela ? tela : janela->findChild<TelaRelatorio *>();
+}
+
+// Waits for the outcome of the connection attempt under way; its LED.
+bool conectado(QWidget *janela, QSignalSpy &&resultado)
+{
+    return resultado.wait(kEspera) && aceso(janela);
+}
+#define CONEXAO(janela) QSignalSpy(telaDe(janela), &TelaRelatorio::conexaoMudou)
+
 void acionar(QWidget *janela, const char *acao)
 {
     janela->findChild<QAction *>(acao)->trigger();
@@ -195,7 +208,10 @@ private slots:
         qputenv("PGHOST", QFileInfo(qgetenv("QUORBEL_TEST_SERVER_CTL")).absolutePath().toUtf8());
         TelaRelatorio tela;
         QSignalSpy mensagens(&tela, &TelaRelatorio::message);
-        QCOMPARE(tela.conectar(), aberta == "1");
+        QSignalSpy resultado(&tela, &TelaRelatorio::conexaoMudou);
+        QVERIFY(!tela.conectar()); // pending: the window goes on meanwhile
+        QVERIFY(resultado.wait(kEspera));
+        QCOMPARE(resultado, QList<QVariantList>{{aberta == "1"}});
         QCOMPARE(aceso(&tela), aberta == "1");
         // The new connection retired the one the screen opened at start.
         QTRY_COMPARE(backends(kDoPrograma), QString(aberta));
@@ -218,6 +234,42 @@ private slots:
                 {{"Aguarde. Conectando...", 0}, {texto, 5000}, {"Banco desconectado.", 5000}}));
     }
 
+    // While an attempt at a silent address is pending, the window is up and
+    // answers: a request, "Desconectar", a new "Conectar", closing.
+    void pendingAttempt_data()
+    {
+        QTest::addColumn<QString>("acao");
+        for (const char *acao : {"botaoGeraRelatorio", "actionDesconectar", "actionConectar", ""})
+            QTest::newRow(*acao ? acao : "close") << acao;
+    }
+    void pendingAttempt()
+    {
+        QFETCH(QString, acao);
+        usar("127.0.0.1", portaMuda);
+        auto janela = std::make_unique<MainWindow>();
+        QSignalSpy resultado = CONEXAO(janela.get());
+        janela->show();
+        QVERIFY(QTest::qWaitForWindowExposed(janela.get()));
+        QCOMPARE(janela->statusBar()->currentMessage(), QString("Aguarde. Conectando..."));
+        QVERIFY(resultado.isEmpty() && telaDe(janela.get())->conectando() && !aceso(janela.get()));
+        if (acao == "botaoGeraRelatorio") {
+            botao(janela.get())->click();
+            QCOMPARE(caixas, QStringList{kNaoConectado});
+        } else if (acao == "actionDesconectar") {
+            acionar(janela.get(), "actionDesconectar");
+            QCOMPARE(janela->statusBar()->currentMessage(), QString("Banco desconectado."));
+            QVERIFY(!telaDe(janela.get())->conectando() && !aceso(janela.get()));
+        } else if (acao == "actionConectar") {
+            usar(ip, portaDoServidor);
+            acionar(janela.get(), "actionConectar");
+            QVERIFY(resultado.wait(kEspera));
+            QCOMPARE(resultado, QList<QVariantList>{{true}}); // the first attempt was abandoned
+        } else {
+            janela->close();
+            janela.reset();
+        }
+    }
+
     void refusedRequests_data() { TestSupport::tabela("pedidos-recusados.tsv"); }
     void refusedRequests()
     {
@@ -227,6 +279,7 @@ private slots:
         if (conexao == "failed")
             usar(ip, kPortaFechada);
         TelaRelatorio tela;
+        QCOMPARE(conectado(&tela, CONEXAO(&tela)), conexao != "failed");
         if (conexao == "none")
             tela.desconectar();
         escolherPeriodo(&tela, periodo);
@@ -252,7 +305,7 @@ private slots:
         tzset();
         MainWindow janela;
         usar(ip, kPortaFechada); // the port loaded at start must be the one used
-        QVERIFY(aceso(&janela));
+        QVERIFY(conectado(&janela, CONEXAO(&janela)));
         escolherPeriodo(janela.centralWidget(), periodo);
         auto *progresso = janela.statusBar()->findChild<QProgressBar *>();
         QVERIFY(progresso && progresso->isHidden());
@@ -296,6 +349,7 @@ private slots:
         QVERIFY(TestSupport::exec("begin; lock table sessao in access exclusive mode"));
         auto janela = std::make_unique<MainWindow>();
         janela->show();
+        QVERIFY(conectado(janela.get(), CONEXAO(janela.get())));
         escolherPeriodo(janela->centralWidget(), "2015-03-01T08:00/2015-03-02T18:00");
         botao(janela.get())->click();
         int pid = 0;
@@ -341,11 +395,13 @@ private slots:
         QVERIFY(!aceso(janela.get()));
         botao(janela.get())->click();
         QCOMPARE(caixas.last(), kNaoConectado);
+        QSignalSpy resultado = CONEXAO(janela.get());
         acionar(janela.get(), "actionConectar");
-        QCOMPARE(aceso(janela.get()), falha != "stop");
+        QCOMPARE(conectado(janela.get(), std::move(resultado)), falha != "stop");
         reparar.agora();
+        QSignalSpy outro = CONEXAO(janela.get());
         acionar(janela.get(), "actionConectar");
-        QVERIFY(aceso(janela.get()));
+        QVERIFY(conectado(janela.get(), std::move(outro)));
         botao(janela.get())->click();
         QTRY_COMPARE_WITH_TIMEOUT(caixas.last(), kSucesso, kEspera);
         QTRY_VERIFY(TestSupport::exec("select 1")); // the owner's connection is back too

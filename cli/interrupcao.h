@@ -2,11 +2,9 @@
 
 // Ctrl-C, termination and hang-up for relatorio-cli: the one place that knows
 // how this platform delivers them (SIGINT, SIGTERM and SIGHUP through a
-// self-pipe).
+// self-pipe on POSIX systems; the console control handler on Windows).
 
 #include <QObject>
-
-class QSocketNotifier;
 
 class Interrupcao : public QObject
 {
@@ -34,10 +32,10 @@ public:
 signals:
     void interrompido();
 
-private:
+private slots:
     // Takes pending interruptions; the first one is announced when `avisar`.
     void ler(bool avisar);
 
-    QSocketNotifier *notificador = nullptr;
+private:
     bool recebida = false;
 };

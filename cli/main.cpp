@@ -19,8 +19,14 @@
 #include <QStringList>
 #include <QTimer>
 
+#ifdef _WIN32
+#include <io.h>
+#include <windows.h>
+#include <ws2tcpip.h>
+#else
 #include <arpa/inet.h>
 #include <unistd.h>
+#endif
 
 #include <chrono>
 #include <cstdio>
@@ -317,7 +323,11 @@ Execucao executar(QCoreApplication &app, Relatorio &relatorio, Interrupcao &inte
         relatorio.cancelar();
     });
 
+#ifdef _WIN32
+    const bool terminal = _isatty(_fileno(stderr)) != 0;
+#else
     const bool terminal = isatty(STDERR_FILENO) == 1;
+#endif
     bool linhaDeProgresso = false;
     QObject::connect(&relatorio, &Relatorio::progresso, &app, [&](int feitos, int previstos) {
         if (!terminal || interrupcao.houve())
@@ -370,6 +380,10 @@ int informarResultado(const Execucao &execucao, const QString &caminho, int temp
 
 int main(int argc, char *argv[])
 {
+#ifdef _WIN32
+    // The messages are UTF-8: so is the console, while the program runs.
+    SetConsoleOutputCP(CP_UTF8);
+#endif
     // Unattended runs must not hang on a silent machine.
     definirTempoLimiteConexaoPadrao();
     definirIdentidadeDoPrograma();

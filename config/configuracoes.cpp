@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QSettings>
+#include <QStandardPaths>
 
 QString enderecoBancoPadrao()
 {
@@ -17,7 +18,9 @@ QString portaBancoPadrao()
 QString diretorioRelatorioPadrao()
 {
 #ifdef Q_OS_WIN
-    return QStringLiteral("C:/");
+    // The drive's root, where a standard user cannot create files, stands in
+    // for the user's own place: the Documents folder.
+    return QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
 #else
     // No drive letters here: the user's home directory stands in for C:/.
     return QDir::homePath();
@@ -43,12 +46,17 @@ bool legivel(const QSettings &settings)
 {
     if (settings.status() != QSettings::NoError)
         return false;
+#ifdef Q_OS_WIN
+    // The registry: nothing but QSettings' own status to go by.
+    return true;
+#else
     QFileInfo caminho(settings.fileName());
     if (caminho.exists())
         return caminho.isFile();
     while (!caminho.exists() && !caminho.isRoot())
         caminho = QFileInfo(caminho.absolutePath());
     return caminho.isDir();
+#endif
 }
 
 } // namespace

@@ -479,37 +479,30 @@ private slots:
         QCOMPARE(QIcon(":/img/icone").availableSizes(), tamanhos);
     }
 
-    void ledDrawing_data()
-    {
-        QTest::addColumn<QSize>("tamanho");
-        QTest::addColumn<bool>("ligado");
-        for (const QSize &t : {QSize(60, 25), QSize(25, 25)})
-            for (const bool ligado : {true, false})
-                QTest::addRow("%dx%d %s", t.width(), t.height(), ligado ? "lit" : "dark")
-                    << t << ligado;
-    }
+    // Lit and dark, wide and square: the centre's green, and the disc fully
+    // covering a square of the shorter side less one, centred.
     void ledDrawing()
     {
-        QFETCH(QSize, tamanho);
-        QFETCH(bool, ligado);
-        QLedIndicator led;
-        led.setChecked(ligado);
-        led.resize(tamanho);
-        QImage imagem(tamanho, QImage::Format_ARGB32_Premultiplied);
-        imagem.fill(Qt::transparent);
-        led.render(&imagem, QPoint(), QRegion(), QWidget::RenderFlags());
-        const QPoint centro(tamanho.width() / 2, tamanho.height() / 2);
-        const int verde = imagem.pixelColor(centro).green();
-        QVERIFY2(ligado ? verde > 200 : verde < 110, qPrintable(QString::number(verde)));
-        // The fully covered pixels span the shorter side less one (an odd side
-        // puts the rim mid-pixel), centred at the integer halves.
-        QRect cobertos;
-        for (int x = 0; x < tamanho.width(); ++x)
-            for (int y = 0; y < tamanho.height(); ++y)
-                if (qAlpha(imagem.pixel(x, y)) >= 250)
-                    cobertos |= QRect(x, y, 1, 1);
-        const int lado = qMin(tamanho.width(), tamanho.height()) - 1;
-        QCOMPARE(cobertos, QRect(centro - QPoint(lado / 2, lado / 2), QSize(lado, lado)));
+        for (const QSize &tamanho : {QSize(60, 25), QSize(25, 25)}) {
+            for (const bool ligado : {true, false}) {
+                QLedIndicator led;
+                led.setChecked(ligado);
+                led.resize(tamanho);
+                QImage imagem(tamanho, QImage::Format_ARGB32_Premultiplied);
+                imagem.fill(Qt::transparent);
+                led.render(&imagem, QPoint(), QRegion(), QWidget::RenderFlags());
+                const QPoint centro(tamanho.width() / 2, tamanho.height() / 2);
+                const int verde = imagem.pixelColor(centro).green();
+                QVERIFY2(ligado ? verde > 200 : verde < 110, qPrintable(QString::number(verde)));
+                QRect cobertos;
+                for (int x = 0; x < tamanho.width(); ++x)
+                    for (int y = 0; y < tamanho.height(); ++y)
+                        if (qAlpha(imagem.pixel(x, y)) >= 250)
+                            cobertos |= QRect(x, y, 1, 1);
+                const int lado = qMin(tamanho.width(), tamanho.height()) - 1;
+                QCOMPARE(cobertos, QRect(centro - QPoint(lado / 2, lado / 2), QSize(lado, lado)));
+            }
+        }
     }
 };
 

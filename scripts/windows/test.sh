@@ -1,0 +1,109 @@
+#!/usr/bin/env bash
+# The Windows build tested here under Wine, against the throwaway PostgreSQL of
+# scripts/with-test-db.sh on 127.0.0.1:
+#   1. the platform-neutral test executables (tst_db, tst_model, tst_report);
+#   2. relatorio-cli.exe writes exactly the bytes build/relatorio-cli writes,
+#      for the worked example in both modes and a month of generated data, and
+#      keeps the exit statuses 0, 1 and 2;
+#   3. RelatorioGerador's window, under Xvfb: it starts, connects (LED lit) and
+#      writes a report from its button (bench/gui-stall drives it), and
+#      scripts/screenshots renders it into docs/screenshots/windows-*.png.
+# Both builds run in the host's time zone, which Wine takes from /etc/localtime.
+# Needs scripts/windows/build.sh's output and a Linux build in build/.
+set -euo pipefail
+cd "$(dirname "$0")/../.."
+root=$(pwd)
+. scripts/windows/versions.sh
+if [ -z "${QUORBEL_TEST_PORT:-}" ]; then
+    exec scripts/with-test-db.sh "$0" "$@"
+fi
+
+windows() { # a Linux path as Wine sees it
+    printf 'Z:%s' "$(realpath "$1" | tr / '\\')"
+}
+export WINEPREFIX=${QUORBEL_WINEPREFIX:-$QUORBEL_MINGW_PREFIX/wine}
+export WINEDLLOVERRIDES="mscoree,mshtml=" WINEDEBUG=-all WINEARCH=win64
+runtime=/usr/lib/gcc/$QUORBEL_MINGW_TRIPLET/12-posix
+export WINEPATH="$(windows "$QUORBEL_MINGW_PREFIX/bin");$(windows "$QUORBEL_MINGW_PREFIX/lib");$(windows "$runtime");$(windows "/usr/$QUORBEL_MINGW_TRIPLET/lib")"
+export QT_PLUGIN_PATH=$(windows "$QUORBEL_MINGW_PREFIX/plugins")
+if [ ! -d "$WINEPREFIX" ]; then
+    echo "windows: creating the Wine prefix $WINEPREFIX"
+    wineboot --init >/dev/null 2>&1
+fi
+build=build-windows
+work=$(mktemp -d /tmp/quorbel-windows.XXXXXX)
+trap 'rm -rf "$work"' EXIT
+failed=0
+check() { # NAME COMMAND...: one line per check, "ok" or "FAILED"
+    local name=$1
+    shift
+    if "$@" >"$work/out" 2>&1; then
+        echo "windows: ok      $name"
+    else
+        echo "windows: FAILED  $name"
+        sed 's/^/    /' "$work/out" | tail -20
+        failed=$((failed + 1))
+    fi
+}
+
+echo "windows: 1. test executables under Wine"
+check "ctest (tst_db, tst_model, tst_report)" \
+    ctest --test-dir "$build" --output-on-failure
+
+echo "windows: 2. relatorio-cli.exe against the Linux build"
+export PGPASSWORD=tarnek
+owner="user=quorbel dbname=BDQuorbel hostaddr=127.0.0.1 port=$QUORBEL_TEST_PORT"
+psql -X -q "$owner" -c "truncate treino, numero_classificacao_treino, funcionario, sessao, evento_muda restart identity"
+psql -X -q -v ON_ERROR_STOP=1 "$owner" -f tests/data/exemplo.sql
+psql -X -q -v ON_ERROR_STOP=1 -v inicio=2016-01-04 -v dias=31 -v variedades=3 -v funcionarios=6 \
+    -v turnos=2 -v operadores=2 -v por_hora=200 -v fuso=UTC "$owner" -f scripts/demo-data.sql >/dev/null
+same_bytes() { # INICIO FIM [OPTION]
+    rm -rf "$work/linux" "$work/windows"
+    mkdir -p "$work/linux" "$work/windows"
+    build/relatorio-cli --inicio "$1" --fim "$2" --diretorio "$work/linux" --endereco 127.0.0.1 \
+        --porta "$QUORBEL_TEST_PORT" "${@:3}" >/dev/null 2>&1
+    wine "$build/relatorio-cli.exe" --inicio "$1" --fim "$2" --diretorio "$(windows "$work/windows")" \
+        --endereco 127.0.0.1 --porta "$QUORBEL_TEST_PORT" "${@:3}" >/dev/null 2>&1
+    local file
+    file=$(cd "$work/linux" && ls)
+    [ -n "$file" ] && cmp "$work/linux/$file" "$work/windows/$file" && ls -A "$work/windows" | grep -qx "$file"
+}
+check "worked example, whole period: same bytes" same_bytes "2015-03-01 08:00" "2015-03-02 18:00"
+check "worked example, separated sessions: same bytes" \
+    same_bytes "2015-03-01 08:00" "2015-03-02 18:00" --separar-sessoes
+check "a month of generated data, separated sessions: same bytes" \
+    same_bytes "2016-01-04 00:00" "2016-02-03 23:59:59" --separar-sessoes
+status_is() { # STATUS ARGUMENTS...
+    local expected=$1 status=0
+    shift
+    wine "$build/relatorio-cli.exe" "$@" >/dev/null 2>&1 || status=$?
+    [ "$status" = "$expected" ] || { echo "exit status $status, not $expected"; return 1; }
+}
+check "exit status 0: report written" status_is 0 --inicio "2015-03-01 08:00" \
+    --fim "2015-03-02 18:00" --diretorio "$(windows "$work")" --endereco 127.0.0.1 --porta "$QUORBEL_TEST_PORT"
+check "exit status 1: nothing listening" status_is 1 --inicio "2015-03-01 08:00" \
+    --fim "2015-03-02 18:00" --diretorio "$(windows "$work")" --endereco 127.0.0.1 --porta 1
+check "exit status 1: directory missing" status_is 1 --inicio "2015-03-01 08:00" \
+    --fim "2015-03-02 18:00" --diretorio 'C:\nao-existe' --endereco 127.0.0.1 --porta "$QUORBEL_TEST_PORT"
+check "exit status 2: bad date" status_is 2 --inicio "2015-02-30 08:00" --fim "2015-03-02 18:00"
+
+echo "windows: 3. the window under Xvfb"
+Xvfb :78 -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+xvfb=$!
+trap 'kill $xvfb 2>/dev/null; rm -rf "$work"' EXIT
+sleep 1
+export DISPLAY=:78
+key='HKCU\Software\Quorbel\RelatorioGerador'
+wine reg add "$key" /v BD_ADDR /d 127.0.0.1 /f >/dev/null 2>&1
+wine reg add "$key" /v 5432 /d "$QUORBEL_TEST_PORT" /f >/dev/null 2>&1
+wine reg add "$key" /v DIRETORIO /d "$(windows "$work")" /f >/dev/null 2>&1
+check "RelatorioGerador: connects and writes a report from its button" \
+    wine "$build/bench/gui-stall.exe" windows "2015-03-01 08:00" "2015-03-02 18:00" 0 "$(windows "$work")"
+check "RelatorioGerador: screenshots" \
+    wine "$build/screenshots.exe" "$(windows "$work/shots")"
+for shot in janela-principal opcoes sobre; do
+    [ -f "$work/shots/$shot.png" ] && cp "$work/shots/$shot.png" "docs/screenshots/windows-$shot.png"
+done
+
+echo "windows: $failed failed"
+[ "$failed" = 0 ]

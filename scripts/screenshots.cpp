@@ -5,14 +5,17 @@
 
 #include "app/mainwindow.h"
 #include "app/opcoesdialog.h"
+#include "screen/telarelatorio.h"
 #include "config/maquina.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QDialog>
 #include <QDir>
+#include <QEventLoop>
 #include <QIcon>
 #include <QSettings>
+#include <QTimer>
 
 #include <iostream>
 
@@ -54,8 +57,13 @@ int main(int argc, char *argv[])
 
     MainWindow janela;
     janela.show();
-    // A second attempt, now that the status bar listens.
+    // A second attempt, now that the status bar listens; its outcome shown.
+    QEventLoop espera;
+    QObject::connect(janela.findChild<TelaRelatorio *>(), &TelaRelatorio::conexaoMudou, &espera,
+                     &QEventLoop::quit);
+    QTimer::singleShot(15000, &espera, &QEventLoop::quit);
     janela.findChild<QAction *>("actionConectar")->trigger();
+    espera.exec();
     bool ok = salvar(&janela, destino + "/janela-principal.png");
 
     OpcoesDialog opcoes(&janela);

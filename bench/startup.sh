@@ -25,7 +25,7 @@ trap 'kill $xvfb $silent 2>/dev/null; rm -rf "$work"' EXIT
 sleep 1
 export DISPLAY=:77 XDG_CONFIG_HOME=$work/config XDG_RUNTIME_DIR=$work
 mkdir -p "$work/config/Quorbel"
-echo "| address | first expose (median of 5) | longest GUI stall after it, 3 s (worst of 5) | where the time went (one run) |"
+echo "| address | first expose (median of 5) | longest GUI stall from 0.5 s after it to 3 s (worst of 5) | where the time went (one run) |"
 echo "|---|---|---|---|"
 for kind in refused silent reachable; do
     case $kind in

@@ -2,13 +2,12 @@
 
 #include "config/maquina.h"
 #include "db/databaseconnection.h"
+#include "db/queryresult.h"
 
 #include <QDir>
 #include <QFile>
 #include <QRegularExpression>
 #include <QTest>
-
-#include <libpq-fe.h>
 
 #include <list>
 
@@ -16,48 +15,33 @@ namespace TestSupport {
 
 namespace {
 
-struct ConnDeleter
+// One connection per role for the whole test executable, through the
+// program's own database layer, opened again when the server dropped it.
+DatabaseConnection *conectado(std::unique_ptr<DatabaseConnection> &conexao, const char *usuario,
+                              const std::string &senha)
 {
-    void operator()(PGconn *c) const { PQfinish(c); }
-};
-struct ResultDeleter
-{
-    void operator()(PGresult *r) const { PQclear(r); }
-};
-using Conn = std::unique_ptr<PGconn, ConnDeleter>;
-
-// One connection per role for the whole test executable, opened again when
-// the server dropped it.
-PGconn *conectado(Conn &conn, const std::string &texto)
-{
-    if (!conn || PQstatus(conn.get()) != CONNECTION_OK)
-        conn.reset(PQconnectdb(texto.c_str()));
-    if (PQstatus(conn.get()) != CONNECTION_OK) {
-        std::cerr << "test database: " << PQerrorMessage(conn.get());
-        return nullptr;
+    if (!conexao || !conexao->isConnected()) {
+        conexao
+            = std::make_unique<DatabaseConnection>(usuario, senha, "BDQuorbel", hostaddr(), port());
+        if (!conexao->connect())
+            std::cerr << "test database: " << conexao->errorMessage() << "\n";
     }
-    return conn.get();
+    return conexao.get();
 }
 
 // The program's account owns the tables.
-PGconn *owner()
+DatabaseConnection *owner()
 {
-    static Conn conn;
-    return conectado(conn, conexaoComAMaquina(hostaddr(), port())->connectionString());
+    static std::unique_ptr<DatabaseConnection> conexao;
+    return conectado(conexao, "quorbel", "tarnek");
 }
 
-std::unique_ptr<PGresult, ResultDeleter> run(PGconn *conn, const std::string &sql)
+std::string first(DatabaseConnection *conexao, const std::string &sql)
 {
-    std::unique_ptr<PGresult, ResultDeleter> result(conn ? PQexec(conn, sql.c_str()) : nullptr);
-    const ExecStatusType status = PQresultStatus(result.get());
-    if (conn && status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK)
-        std::cerr << "test database: " << PQerrorMessage(conn) << "  in: " << sql << "\n";
-    return result;
-}
-
-std::string first(const std::unique_ptr<PGresult, ResultDeleter> &result)
-{
-    return PQntuples(result.get()) > 0 ? PQgetvalue(result.get(), 0, 0) : "";
+    const ResultPtr result(executeQuery(conexao, sql));
+    if (!result)
+        std::cerr << "test database: " << conexao->errorMessage() << "  in: " << sql << "\n";
+    return rowCount(result.get()) > 0 ? getString(result.get(), 0, 0) : "";
 }
 
 } // namespace
@@ -86,20 +70,23 @@ std::unique_ptr<DatabaseConnection> connect()
 
 bool exec(const std::string &sql)
 {
-    const ExecStatusType status = PQresultStatus(run(owner(), sql).get());
-    return status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK;
+    const ResultPtr result(executeQuery(owner(), sql));
+    if (!result)
+        std::cerr << "test database: " << owner()->errorMessage() << "  in: " << sql << "\n";
+    return result != nullptr;
 }
 
 std::string scalar(const std::string &sql)
 {
-    return first(run(owner(), sql));
+    return first(owner(), sql);
 }
 
 std::string admin(const std::string &sql)
 {
-    static Conn conn;
-    return first(
-        run(conectado(conn, qEnvironmentVariable("QUORBEL_TEST_ADMIN").toStdString()), sql));
+    static std::unique_ptr<DatabaseConnection> conexao;
+    const QString texto = qEnvironmentVariable("QUORBEL_TEST_ADMIN");
+    const QString senha = QRegularExpression("password=(\\S+)").match(texto).captured(1);
+    return first(conectado(conexao, "admin", senha.toStdString()), sql);
 }
 
 bool resetTables()

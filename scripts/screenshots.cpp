@@ -5,8 +5,8 @@
 
 #include "app/mainwindow.h"
 #include "app/opcoesdialog.h"
-#include "screen/telarelatorio.h"
 #include "config/maquina.h"
+#include "screen/telarelatorio.h"
 
 #include <QAction>
 #include <QApplication>

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Sets everything up and runs every test against a PostgreSQL server of its own:
 #   1. the formatting of every C++ file against .clang-format;
-#   2. the whole suite in the CMake preset "default" (build/);
+#   2. the whole suite in the CMake preset "default" (build/), then, when the
+#      Windows toolchain is cached, the Windows build under Wine;
 #   3. unless QUORBEL_SANITIZERS=0, the threaded tests (job and connection,
 #      report screen, faults) in the preset "tsan" (build-tsan/), and the whole
 #      suite in the preset "asan-ubsan" (build-asan/).
@@ -17,6 +18,16 @@ git ls-files -co --exclude-standard '*.cpp' '*.h' \
     | xargs clang-format-14 --dry-run --Werror
 
 scripts/with-test-db.sh ctest --preset default "$@"
+
+# The Windows build, cross-compiled and run under Wine, when the toolchain
+# that scripts/windows/toolchain.sh builds (about an hour) is cached here.
+. scripts/windows/versions.sh
+if [ -f "$QUORBEL_MINGW_PREFIX/.stamp-xlsxwriter" ]; then
+    scripts/windows/build.sh
+    scripts/windows/test.sh
+else
+    echo "test: Windows stage skipped: no cross toolchain in $QUORBEL_MINGW_PREFIX (scripts/windows/toolchain.sh builds it)"
+fi
 
 if [ "${QUORBEL_SANITIZERS:-1}" = 0 ]; then exit 0; fi
 

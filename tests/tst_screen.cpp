@@ -373,12 +373,13 @@ private slots:
             dialogo->findChild<QLineEdit *>("txtAddress")->setText("192.168.0.20");
             dialogo->findChild<QLineEdit *>("txtPort")->setText("15432");
             dialogo->findChild<QLineEdit *>("txtDir")->setText("/tmp/não existe");
+            dialogo->findChild<QComboBox *>("cmbFormato")->setCurrentIndex(1);
             dialogo->findChild<QDialogButtonBox *>("buttonBox")
                 ->button(aceita ? QDialogButtonBox::Ok : QDialogButtonBox::Cancel)
                 ->click();
         };
-        const QStringList antes{enderecoBanco, portaBanco, diretorioRelatorio};
-        const QStringList novos{"192.168.0.20", "15432", "/tmp/não existe"};
+        const QStringList antes{enderecoBanco, portaBanco, diretorioRelatorio, formatoRelatorio};
+        const QStringList novos{"192.168.0.20", "15432", "/tmp/não existe", "xlsx"};
         const TestSupport::CoutCapture saida;
         acionar(&janela, "actionOpcoes");
         QCOMPARE(saida.text(), std::string(aceita && gravavel ? "Opções salvas.\n" : ""));
@@ -386,13 +387,14 @@ private slots:
                                   : QStringList{"Aviso|As opções não foram salvas em " + arquivo
                                                 + ". Os valores valem só até o programa ser "
                                                   "fechado."});
-        QCOMPARE(QStringList({enderecoBanco, portaBanco, diretorioRelatorio}),
+        QCOMPARE(QStringList({enderecoBanco, portaBanco, diretorioRelatorio, formatoRelatorio}),
                  aceita ? novos : antes);
         const QSettings guardadas;
         if (gravavel)
             QCOMPARE(QStringList({guardadas.value("BD_ADDR").toString(),
                                   guardadas.value("5432").toString(),
-                                  guardadas.value("DIRETORIO").toString()}),
+                                  guardadas.value("DIRETORIO").toString(),
+                                  guardadas.value("FORMATO", "xls").toString()}),
                      aceita ? novos : antes);
     }
 

@@ -89,6 +89,10 @@ bool EscritorPastaDeTrabalho::abrir(const std::string &caminho)
         descartar();
         return false;
     }
+    // Printed as many pages long as needed, one page wide; the chart across.
+    worksheet_fit_to_pages(relatorio.folha, 1, 0);
+    worksheet_fit_to_pages(produtividade.folha, 1, 0);
+    worksheet_set_landscape(produtividade.folha);
     criarFormatos();
     return !falhou;
 }

@@ -246,20 +246,16 @@ private slots:
         QMap<QString, double> valor;
         for (const QByteArray &linha : celulas.split('\n'))
             valor[QString::fromUtf8(linha.split('\t')[0])] = linha.split('\t').value(2).toDouble();
-        const auto celula = [&](const char *folha, char coluna, int linha) {
-            return valor[QString("%1!%2%3").arg(QString::fromUtf8(folha)).arg(coluna).arg(linha)];
-        };
-        const double itens = celula("Relatório", 'G', 18);
+        const double itens = valor["Relatório!G18"];
         QCOMPARE(itens, 14.0); // the example's operator: 14 items in 5 hours
-        QCOMPARE(celula("Produtividade", 'B', 2), itens);
-        QCOMPARE(celula("Produtividade", 'D', 2),
-                 qRound(itens / (celula("Relatório", 'H', 18) * 24) * 100) / 100.0);
-        for (int classe = 0; classe < 5; ++classe)
-            QCOMPARE(celula("Produtividade", char('E' + classe), 2),
-                     celula("Relatório", char('B' + classe), 18) / itens);
-        QCOMPARE(celula("Produtividade", 'D', 3),
-                 qRound(celula("Relatório", 'B', 15) / (celula("Relatório", 'B', 7) * 24) * 100)
-                     / 100.0);
+        QCOMPARE(valor["Produtividade!B2"], itens);
+        QCOMPARE(valor["Produtividade!D2"],
+                 qRound(itens / (valor["Relatório!H18"] * 24) * 100) / 100.0);
+        for (char classe = 'B'; classe <= 'F'; ++classe)
+            QCOMPARE(valor[QString("Produtividade!") + char(classe + 3) + "2"],
+                     valor[QString("Relatório!") + classe + "18"] / itens);
+        QCOMPARE(valor["Produtividade!D3"],
+                 qRound(valor["Relatório!B15"] / (valor["Relatório!B7"] * 24) * 100) / 100.0);
     }
 
     void names_data() { TestSupport::tabela("nomes.tsv"); }

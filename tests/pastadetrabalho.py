@@ -1,9 +1,7 @@
 #!/usr/bin/env python3
-"""Reads a report workbook back with the standard library alone.
-  pastadetrabalho.py celulas FILE      each cell as sheet!ref, type, value, format, b if bold;
-                                       the column widths; each chart's kind and series ranges
-  pastadetrabalho.py texto SHEET FILE  the sheet's rows as the text report spells them
-"""
+# Reads a report workbook back with the standard library alone. "celulas FILE": each cell as
+# sheet!ref, type, value, format, b if bold; column widths; each chart's kind and series ranges.
+# "texto SHEET FILE": the sheet's rows as the text report spells them.
 import datetime
 import re
 import sys

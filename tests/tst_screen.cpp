@@ -145,6 +145,7 @@ private slots:
         QVERIFY(TestSupport::resetTables());
         // The stored settings lead to the test database.
         QDir(QFileInfo(arquivoDeConfiguracoes()).absolutePath()).removeRecursively();
+        formatoRelatorio = formatoRelatorioPadrao();
         usar(ip, portaDoServidor);
     }
 
@@ -239,15 +240,21 @@ private slots:
     {
         QTest::addColumn<QByteArray>("fuso");
         QTest::addColumn<QString>("periodo");
-        QTest::newRow("all the database holds")
-            << QByteArray("UTC") << "1970-01-01T00:00/2038-01-19T03:14:07";
-        QTest::newRow("from inside an hour the clock skips")
-            << QByteArray("America/Sao_Paulo") << "2018-11-04T00:00/2018-11-04T08:00";
+        QTest::addColumn<QString>("formato");
+        QTest::newRow("all the database holds, text")
+            << QByteArray("UTC") << "1970-01-01T00:00/2038-01-19T03:14:07"
+            << "xls";
+        QTest::newRow("from inside an hour the clock skips, workbook")
+            << QByteArray("America/Sao_Paulo") << "2018-11-04T00:00/2018-11-04T08:00"
+            << "xlsx";
     }
     void reportFromTheMainWindow()
     {
         QFETCH(QByteArray, fuso);
         QFETCH(QString, periodo);
+        QFETCH(QString, formato);
+        formatoRelatorio = formato; // stored, for the window to load
+        QVERIFY(salvarConfiguracoes());
         qputenv("TZ", fuso);
         tzset();
         MainWindow janela;
@@ -272,6 +279,8 @@ private slots:
             QVERIFY(janela.findChild<QAction *>(acao)->isEnabled());
         QVERIFY(progresso->isHidden());
         QTRY_VERIFY(janela.findChildren<Relatorio *>().isEmpty());
+        QVERIFY(QFileInfo::exists(diretorio.path() + "/Relatorio_" + periodo.left(10) + "_a_"
+                                  + periodo.mid(periodo.indexOf('/') + 1, 10) + "." + formato));
         qputenv("TZ", "UTC");
         tzset();
     }

@@ -5,6 +5,8 @@
 
 #include <QFileDialog>
 
+#include <algorithm>
+
 OpcoesDialog::OpcoesDialog(QWidget *parent)
     : QDialog(parent)
     , ui(new Ui::OpcoesDialog)
@@ -14,6 +16,10 @@ OpcoesDialog::OpcoesDialog(QWidget *parent)
     ui->txtAddress->setText(enderecoBanco);
     ui->txtPort->setText(portaBanco);
     ui->txtDir->setText(diretorioRelatorio);
+    // The stored value picks the entry; an unknown one shows the default.
+    ui->cmbFormato->setItemData(0, QStringLiteral("xls"));
+    ui->cmbFormato->setItemData(1, QStringLiteral("xlsx"));
+    ui->cmbFormato->setCurrentIndex(std::max(0, ui->cmbFormato->findData(formatoRelatorio)));
 }
 
 OpcoesDialog::~OpcoesDialog()
@@ -24,6 +30,7 @@ OpcoesDialog::~OpcoesDialog()
 bool OpcoesDialog::salvar()
 {
     definirConfiguracoes(ui->txtAddress->text(), ui->txtPort->text(), ui->txtDir->text());
+    formatoRelatorio = ui->cmbFormato->currentData().toString();
     return salvarConfiguracoes();
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
-// Edits the database address and port and the report directory.
+// Edits the database address and port, the report directory and the
+// report's format.
 
 #include <QDialog>
 
@@ -18,7 +19,7 @@ public:
     ~OpcoesDialog() override;
 
 public slots:
-    // Copies the three fields into the settings and stores them, as typed;
+    // Copies the fields into the settings and stores them, as typed;
     // false when the store did not take them (the values still apply).
     bool salvar();
 

@@ -2,8 +2,10 @@
 # Benchmark of relatorio-cli (not a test; run by hand). For each dataset size
 # and both modes it prints wall time, CPU time, peak resident memory and the
 # number of statements sent, then the same statements replayed with psql on
-# the same server as a baseline, and the ratio program/replay. Finally the
-# longest stall of the GUI thread while a report runs (offscreen).
+# the same server as a baseline, and the ratio program/replay; the same for the
+# workbook (--formato xlsx), whose report sheet LibreOffice, when installed,
+# must read as the text report of the same run. Finally the longest stall of
+# the GUI thread while a report runs (offscreen).
 # "network" runs the large dataset's year in both modes directly and through
 # bench/delay-proxy at 1 and 5 ms round trip.
 #   usage: bench/run.sh [medium|large|all|network]   (default all)
@@ -98,7 +100,34 @@ replay = min(float(r[4]) for r in runs)
 print(f"| {name} | {wall:.2f} s | {cpu:.2f} s | {rss / 1024:.1f} MB "
       f"| {count} | {replay:.2f} s | {wall / replay:.2f} |")
 PY
-    slowest "$name" >> "$work/slowest"
+    # The statements are those of the text report: their analysis once is enough.
+    case "$name" in
+    *.xlsx) ;;
+    *) slowest "$name" >> "$work/slowest" ;;
+    esac
+}
+
+# The workbook's report sheet as LibreOffice reads it (CSV) against the text
+# report of the same period and mode, both in $work/out: the same rows and
+# cells once the text's blank before a total, the leading zero of its hours
+# and the blank cells at the end of a row are set aside.
+same_as_text() { # NAME
+    if ! command -v soffice >/dev/null; then
+        echo "$1: LibreOffice (libreoffice-calc-nogui) absent, workbook not compared" >> "$work/slowest"
+        return 0
+    fi
+    rm -rf "$work/csv" && mkdir "$work/csv"
+    HOME=$work soffice --headless --convert-to \
+        'csv:Text - txt - csv (StarCalc):9,34,76,1,,0,false,true,true,false,false,1' \
+        --outdir "$work/csv" "$work"/out/*.xlsx >/dev/null 2>&1
+    same() { tr -d '\r' | sed -E 's/\t+$//; s/^Total produzido\t /Total produzido\t/
+        s/(^|\t)0([0-9]+:[0-9]{2}:[0-9]{2})/\1\2/g; s/(^|\t)0([0-9]+:[0-9]{2}:[0-9]{2})/\1\2/g'; }
+    if cmp -s <(iconv -f cp1252 -t utf-8 "$work"/out/*.xls | same) <(same < "$work"/csv/*.csv); then
+        echo "$1: LibreOffice reads the workbook's report sheet as the text report" >> "$work/slowest"
+    else
+        echo "$1: LibreOffice reads the workbook's report sheet DIFFERENTLY from the text report" >> "$work/slowest"
+    fi
+    rm -f "$work"/out/*
 }
 
 # The statement kinds that took most of the server's time in the last run,
@@ -145,7 +174,11 @@ run_size() { # name inicio fim demo-data variables...
     load "$name" "$@"
     header
     report "$name, whole period" "$inicio" "$fim"
+    report "$name, whole period, .xlsx" "$inicio" "$fim" --formato xlsx
+    same_as_text "$name, whole period"
     report "$name, separated sessions" "$inicio" "$fim" --separar-sessoes
+    report "$name, separated sessions, .xlsx" "$inicio" "$fim" --separar-sessoes --formato xlsx
+    same_as_text "$name, separated sessions"
     cmake --build "$build" --target gui-stall >/dev/null 2>&1 || true
     if [ -x "$build/bench/gui-stall" ]; then
         stall "$name, whole period" "$inicio" "$fim" 0

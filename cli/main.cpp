@@ -51,6 +51,7 @@ struct Pedido
     QString porta;
     // Seconds the report may take once connected; 0 for no limit.
     int tempoLimite = 0;
+    Relatorio::Formato formato = Relatorio::Formato::Texto;
 };
 
 void escreverErro(const QString &texto)
@@ -98,6 +99,11 @@ struct LinhaDeComando
         QStringLiteral("Cancela o relatório que, depois de conectado, não terminar em SEGUNDOS "
                        "(padrão: sem limite)."),
         QStringLiteral("SEGUNDOS")};
+    const QCommandLineOption formato{
+        QStringLiteral("formato"),
+        QStringLiteral("xls: texto separado por tabulações; xlsx: pasta de trabalho com gráfico "
+                       "(padrão: o das configurações)."),
+        QStringLiteral("xls|xlsx")};
 };
 
 LinhaDeComando::LinhaDeComando()
@@ -109,6 +115,7 @@ LinhaDeComando::LinhaDeComando()
     for (const QCommandLineOption &opcao :
          {ajuda, versao, inicio, fim, separar, diretorio, endereco, porta, tempoLimite})
         parser.addOption(opcao);
+    parser.addOption(formato);
 }
 
 QString LinhaDeComando::textoDeAjuda() const
@@ -138,7 +145,7 @@ QString LinhaDeComando::motivoDoErro(const QStringList &argumentos) const
             .arg(nome.size() == 1 ? QStringLiteral("-") : QStringLiteral("--"), nome);
     }
     for (const QCommandLineOption *opcao :
-         {&inicio, &fim, &diretorio, &endereco, &porta, &tempoLimite}) {
+         {&inicio, &fim, &diretorio, &endereco, &porta, &tempoLimite, &formato}) {
         const QString nome = opcao->names().first();
         if (!argumentos.isEmpty() && argumentos.last() == QStringLiteral("--") + nome)
             return QStringLiteral("falta o valor da opção --%1.").arg(nome);
@@ -270,6 +277,11 @@ int completarComConfiguracoes(const LinhaDeComando &linha, Pedido &pedido)
         return linha.argumentosInvalidos(
             QStringLiteral("porta inválida: \"%1\" (um número de 1 a 65535).").arg(porta));
     pedido.porta = QString::number(numeroPorta);
+    const QString formato
+        = parser.isSet(linha.formato) ? parser.value(linha.formato) : formatoRelatorio;
+    if (!Relatorio::formatoPeloNome(formato, pedido.formato))
+        return linha.argumentosInvalidos(
+            QStringLiteral("formato inválido: \"%1\" (use xls ou xlsx).").arg(formato));
 
     if (!(pedido.inicio < pedido.fim)) {
         escreverErro(QStringLiteral("relatorio-cli: o início do período deve ser anterior ao "
@@ -413,6 +425,7 @@ int main(int argc, char *argv[])
     Relatorio relatorio;
     relatorio.configurar(conexao.get(), pedido.inicio, pedido.fim, kNumeroClasses,
                          pedido.diretorio.toStdString(), pedido.separarSessoes);
+    relatorio.definirFormato(pedido.formato);
     const Execucao execucao = executar(app, relatorio, interrupcao, pedido.tempoLimite);
     return informarResultado(execucao, QString::fromStdString(relatorio.caminhoArquivo()),
                              pedido.tempoLimite);

@@ -32,10 +32,17 @@ QString senhaConfigPadrao()
     return QStringLiteral("PLOVEN");
 }
 
+// The text report, as before the key existed.
+QString formatoRelatorioPadrao()
+{
+    return QStringLiteral("xls");
+}
+
 QString enderecoBanco = enderecoBancoPadrao();
 QString portaBanco = portaBancoPadrao();
 QString diretorioRelatorio = diretorioRelatorioPadrao();
 QString senhaConfig = senhaConfigPadrao();
+QString formatoRelatorio = formatoRelatorioPadrao();
 
 namespace {
 
@@ -73,6 +80,7 @@ bool carregarConfiguracoes()
     enderecoBanco = valor("BD_ADDR", enderecoBancoPadrao());
     portaBanco = valor("5432", portaBancoPadrao());
     senhaConfig = valor("SENHA", senhaConfigPadrao());
+    formatoRelatorio = valor("FORMATO", formatoRelatorioPadrao());
     return lida;
 }
 
@@ -88,6 +96,7 @@ bool salvarConfiguracoes()
     settings.setValue("BD_ADDR", enderecoBanco);
     settings.setValue("5432", portaBanco);
     settings.setValue("SENHA", senhaConfig);
+    settings.setValue("FORMATO", formatoRelatorio);
     settings.sync();
     return settings.status() == QSettings::NoError;
 }

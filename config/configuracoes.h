@@ -1,7 +1,7 @@
 #pragma once
 
-// The four settings kept between runs, as process-wide values. They hold
-// their defaults from start-up until carregarConfiguracoes() replaces them.
+// The settings kept between runs, as process-wide values. They hold their
+// defaults from start-up until carregarConfiguracoes() replaces them.
 
 #include <QString>
 
@@ -9,12 +9,13 @@ extern QString enderecoBanco;      // "BD_ADDR"
 extern QString portaBanco;         // "5432"
 extern QString diretorioRelatorio; // "DIRETORIO"
 extern QString senhaConfig;        // "SENHA"
+extern QString formatoRelatorio;   // "FORMATO": "xls" (text) or "xlsx" (workbook)
 
-// Copies the four values from the per-user settings store; writes nothing.
+// Copies the values from the per-user settings store; writes nothing.
 // False when the store exists but cannot be read: the values are then the
 // defaults.
 bool carregarConfiguracoes();
-// Writes the four values to the store and flushes it; false when the store
+// Writes the values to the store and flushes it; false when the store
 // did not take them.
 bool salvarConfiguracoes();
 // Where the store keeps the settings, for messages.
@@ -27,3 +28,4 @@ QString enderecoBancoPadrao();
 QString portaBancoPadrao();
 QString diretorioRelatorioPadrao();
 QString senhaConfigPadrao();
+QString formatoRelatorioPadrao();

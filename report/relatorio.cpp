@@ -8,6 +8,7 @@
 #include "model/posse.h"
 #include "model/sessao.h"
 #include "model/treino.h"
+#include "report/escritorpastadetrabalho.h"
 #include "report/escritortexto.h"
 
 #include <deque>
@@ -256,8 +257,21 @@ void Relatorio::configurar(DatabaseConnection *conexao, QDateTime dataInicio, QD
     this->separarSessoes = separarSessoes;
 }
 
+bool Relatorio::formatoPeloNome(const QString &nome, Formato &formato)
+{
+    if (nome == QLatin1String("xls"))
+        formato = Formato::Texto;
+    else if (nome == QLatin1String("xlsx"))
+        formato = Formato::PastaDeTrabalho;
+    else
+        return false;
+    return true;
+}
+
 std::unique_ptr<EscritorRelatorio> Relatorio::novaSaida() const
 {
+    if (formato == Formato::PastaDeTrabalho)
+        return std::make_unique<EscritorPastaDeTrabalho>();
     return std::make_unique<EscritorTexto>();
 }
 

@@ -27,6 +27,13 @@ public:
     void configurar(DatabaseConnection *conexao, QDateTime dataInicio, QDateTime dataFinal,
                     const int &numeroClasses, std::string diretorioSaida, bool separarSessoes);
 
+    // The file's format: the text report unless told otherwise before start.
+    enum class Formato { Texto, PastaDeTrabalho };
+    void definirFormato(Formato formato) { this->formato = formato; }
+    // "xls" (text) or "xlsx" (workbook), as the settings and the command
+    // line spell a format; false for anything else.
+    static bool formatoPeloNome(const QString &nome, Formato &formato);
+
     // Builds and writes the report file; true when it was written whole and
     // every statement succeeded. Otherwise no file is left: what the name
     // held before stays as it was.
@@ -77,6 +84,7 @@ private:
     int numeroClasses = 0;
     std::string diretorioSaida;
     bool separarSessoes = false;
+    Formato formato = Formato::Texto;
 
     // Progress of the running gerar(): summaries done and planned.
     int feitos = 0;

@@ -160,6 +160,10 @@ void TelaRelatorio::on_botaoGeraRelatorio_clicked()
     connect(relatorio, &Relatorio::progresso, this, &TelaRelatorio::progressoRelatorio);
     relatorio->configurar(conexao.get(), inicio, fim, kNumeroClasses, diretorio,
                           ui->separarSessoes->isChecked());
+    // A stored format that is neither "xls" nor "xlsx" leaves the text report.
+    Relatorio::Formato formato = Relatorio::Formato::Texto;
+    Relatorio::formatoPeloNome(formatoRelatorio, formato);
+    relatorio->definirFormato(formato);
 
     ui->botaoGeraRelatorio->setEnabled(false);
     ui->botaoGeraRelatorio->setText(tr("Gerando relatório..."));

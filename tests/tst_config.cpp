@@ -37,6 +37,8 @@ private slots:
                                    << "/tmp/não existe";
         QTest::newRow("password") << "SENHA"
                                   << "segredo";
+        QTest::newRow("report format") << "FORMATO"
+                                       << "xlsx";
         QTest::newRow("a directory at the file's path") << "directory"
                                                         << "";
         QTest::newRow("a file where its folder should be") << "folder"
@@ -56,7 +58,7 @@ private slots:
         const QString pasta = QFileInfo(arquivo).absolutePath();
         QFile::remove(pasta);
         QDir(pasta).removeRecursively();
-        const QStringList chaves{"BD_ADDR", "5432", "DIRETORIO", "SENHA"};
+        const QStringList chaves{"BD_ADDR", "5432", "DIRETORIO", "SENHA", "FORMATO"};
         if (chaves.contains(chave))
             QSettings().setValue(chave, guardado);
         else if (chave == "folder")
@@ -72,10 +74,11 @@ private slots:
         definirConfiguracoes("x", "x", "x");
         QCOMPARE(carregarConfiguracoes(), legivel);
         QCOMPARE(arquivoDeConfiguracoes(), arquivo);
-        QStringList esperado{"127.0.0.1", "5432", diretorioRelatorioPadrao(), "PLOVEN"};
+        QStringList esperado{"127.0.0.1", "5432", diretorioRelatorioPadrao(), "PLOVEN", "xls"};
         if (chaves.contains(chave))
             esperado[chaves.indexOf(chave)] = guardado;
-        QCOMPARE(QStringList({enderecoBanco, portaBanco, diretorioRelatorio, senhaConfig}),
+        QCOMPARE(QStringList({enderecoBanco, portaBanco, diretorioRelatorio, senhaConfig,
+                              formatoRelatorio}),
                  esperado);
         // Loading wrote nothing back.
         QCOMPARE(QFileInfo(arquivo).isFile(),
@@ -91,8 +94,9 @@ private slots:
         QStringList guardados;
         for (const QString &chave : QSettings().allKeys())
             guardados << chave + "=" + QSettings().value(chave).toString();
-        QCOMPARE(guardados, QStringList({"5432=15432", "BD_ADDR=10.1.2.3",
-                                         "DIRETORIO=/srv/relatorios", "SENHA=" + esperado[3]}));
+        QCOMPARE(guardados,
+                 QStringList({"5432=15432", "BD_ADDR=10.1.2.3", "DIRETORIO=/srv/relatorios",
+                              "FORMATO=" + esperado[4], "SENHA=" + esperado[3]}));
     }
 };
 

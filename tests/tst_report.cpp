@@ -1,6 +1,7 @@
 // The report job against the test server: the file byte for byte and whole or
 // absent, its name, the failures it must report, the statements it sends,
-// names in the file's encoding, local instants, progress and cancellation.
+// names in the file's encoding, local instants, progress and cancellation; the
+// workbook read back.
 
 #include "db/databaseconnection.h"
 #include "report/escritortexto.h"
@@ -10,6 +11,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -46,6 +48,7 @@ class TestReport : public QObject
 
     std::unique_ptr<DatabaseConnection> conexao;
     std::unique_ptr<QTemporaryDir> pasta;
+    Relatorio::Formato formato = Relatorio::Formato::Texto;
 
     // Runs a report in its thread, as the window does, calls `durante` meanwhile, and checks what
     // every run shows: one outcome; progress never going back nor past its plan, ending on it.
@@ -55,6 +58,7 @@ class TestReport : public QObject
         Relatorio relatorio;
         const QString destino = diretorio.isNull() ? pasta->path() : diretorio;
         relatorio.configurar(conexao.get(), inicio, fim, 5, destino.toStdString(), separar);
+        relatorio.definirFormato(formato);
         // Recorded on the job's thread under a lock of our own, so that a
         // race detector sees the hand-over (Qt's own locks are invisible to it).
         std::mutex trava;
@@ -105,6 +109,7 @@ private slots:
         conexao = TestSupport::connect();
         QVERIFY(conexao->isConnected());
         pasta = std::make_unique<QTemporaryDir>();
+        formato = Relatorio::Formato::Texto;
     }
 
     void file_data() { TestSupport::tabela("relatorios.tsv"); }
@@ -208,10 +213,64 @@ private slots:
         QCOMPARE(enviados.size(), total);
     }
 
-    void names_data()
+    // The worked example as a workbook, read back by tests/pastadetrabalho.py: every cell with
+    // its type, format and boldness, the widths and the chart's ranges as tests/data holds them;
+    // the report sheet spelt as the text report; Produtividade's figures worked out here from
+    // the first employee table (row 18) and the machine's time and total (B7, B15). The
+    // operator's name is a string cell as it stands, but for a blank for a control character.
+    void workbook_data()
     {
-        TestSupport::tabela("nomes.tsv");
+        QTest::addColumn<bool>("separar");
+        QTest::addColumn<QString>("nome");
+        QTest::newRow("whole period") << false << "Operador 1";
+        QTest::newRow("separated sessions") << true << "Operador 1";
+        QTest::newRow("a name like a formula, outside Windows-1252, with a tab")
+            << false << QString::fromUtf8("=1+1 Łódź\t\U0001F600");
     }
+    void workbook()
+    {
+        QFETCH(bool, separar);
+        QFETCH(QString, nome);
+        QVERIFY(
+            TestSupport::semear(exemplo() + "; update funcionario set nome = $n$" + nome + "$n$"));
+        const QString texto = separar ? "exemplo-separado" : "exemplo-inteiro";
+        const QString naCelula = QString(nome).replace('\t', ' ');
+        formato = Relatorio::Formato::PastaDeTrabalho;
+        QVERIFY(gerar(separar));
+        const QString arquivo = pasta->path() + "/" + kNome + "x";
+        QCOMPARE(TestSupport::entradas(pasta->path()), QStringList{kNome + QString("x")});
+        const auto ler = [&](const QStringList &argumentos) {
+            QProcess python;
+            python.start("python3", QStringList{QFINDTESTDATA("pastadetrabalho.py")} + argumentos
+                                        + QStringList{arquivo});
+            python.waitForFinished();
+            return python.readAllStandardOutput();
+        };
+        const QByteArray celulas = ler({"celulas"});
+        QCOMPARE(QString::fromUtf8(celulas),
+                 QString::fromUtf8(TestSupport::dados(texto + "-pasta.tsv"))
+                     .replace("Operador 1", naCelula));
+        QCOMPARE(QString::fromUtf8(ler({"texto", "Relatório"})),
+                 QString::fromLatin1(TestSupport::dados(texto + ".xls"))
+                     .replace("\t ", "\t")
+                     .replace("Operador 1", naCelula));
+
+        QMap<QString, double> valor;
+        for (const QByteArray &linha : celulas.split('\n'))
+            valor[QString::fromUtf8(linha.split('\t')[0])] = linha.split('\t').value(2).toDouble();
+        const double itens = valor["Relatório!G18"];
+        QCOMPARE(itens, 14.0); // the example's operator: 14 items in 5 hours
+        QCOMPARE(valor["Produtividade!B2"], itens);
+        QCOMPARE(valor["Produtividade!D2"],
+                 qRound(itens / (valor["Relatório!H18"] * 24) * 100) / 100.0);
+        for (char classe = 'B'; classe <= 'F'; ++classe)
+            QCOMPARE(valor[QString("Produtividade!") + char(classe + 3) + "2"],
+                     valor[QString("Relatório!") + classe + "18"] / itens);
+        QCOMPARE(valor["Produtividade!D3"],
+                 qRound(valor["Relatório!B15"] / (valor["Relatório!B7"] * 24) * 100) / 100.0);
+    }
+
+    void names_data() { TestSupport::tabela("nomes.tsv"); }
     void names()
     {
         QFETCH(QByteArray, nome);
@@ -269,8 +328,17 @@ private slots:
         QCOMPARE(TestSupport::entradas(pasta->path()), QStringList());
     }
 
+    void cancelWhileAStatementWaits_data()
+    {
+        QTest::addColumn<bool>("pastaDeTrabalho");
+        QTest::newRow("text") << false;
+        QTest::newRow("workbook") << true;
+    }
     void cancelWhileAStatementWaits()
     {
+        QFETCH(bool, pastaDeTrabalho);
+        if (pastaDeTrabalho)
+            formato = Relatorio::Formato::PastaDeTrabalho;
         std::atomic<int> enviados{0};
         int enviadosAoCancelar = -1;
         conexao->setStatementObserver([&](const std::string &) { ++enviados; });

@@ -158,6 +158,7 @@ private slots:
         QVERIFY(TestSupport::resetTables());
         // The stored settings lead to the test database.
         QDir(QFileInfo(arquivoDeConfiguracoes()).absolutePath()).removeRecursively();
+        formatoRelatorio = formatoRelatorioPadrao();
         usar(ip, portaDoServidor);
     }
 
@@ -292,15 +293,21 @@ private slots:
     {
         QTest::addColumn<QByteArray>("fuso");
         QTest::addColumn<QString>("periodo");
-        QTest::newRow("all the database holds")
-            << QByteArray("UTC") << "1970-01-01T00:00/2038-01-19T03:14:07";
-        QTest::newRow("from inside an hour the clock skips")
-            << QByteArray("America/Sao_Paulo") << "2018-11-04T00:00/2018-11-04T08:00";
+        QTest::addColumn<QString>("formato");
+        QTest::newRow("all the database holds, text")
+            << QByteArray("UTC") << "1970-01-01T00:00/2038-01-19T03:14:07"
+            << "xls";
+        QTest::newRow("from inside an hour the clock skips, workbook")
+            << QByteArray("America/Sao_Paulo") << "2018-11-04T00:00/2018-11-04T08:00"
+            << "xlsx";
     }
     void reportFromTheMainWindow()
     {
         QFETCH(QByteArray, fuso);
         QFETCH(QString, periodo);
+        QFETCH(QString, formato);
+        formatoRelatorio = formato; // stored, for the window to load
+        QVERIFY(salvarConfiguracoes());
         qputenv("TZ", fuso);
         tzset();
         MainWindow janela;
@@ -325,6 +332,8 @@ private slots:
             QVERIFY(janela.findChild<QAction *>(acao)->isEnabled());
         QVERIFY(progresso->isHidden());
         QTRY_VERIFY(janela.findChildren<Relatorio *>().isEmpty());
+        QVERIFY(QFileInfo::exists(diretorio.path() + "/Relatorio_" + periodo.left(10) + "_a_"
+                                  + periodo.mid(periodo.indexOf('/') + 1, 10) + "." + formato));
         qputenv("TZ", "UTC");
         tzset();
     }
@@ -429,12 +438,13 @@ private slots:
             dialogo->findChild<QLineEdit *>("txtAddress")->setText("192.168.0.20");
             dialogo->findChild<QLineEdit *>("txtPort")->setText("15432");
             dialogo->findChild<QLineEdit *>("txtDir")->setText("/tmp/não existe");
+            dialogo->findChild<QComboBox *>("cmbFormato")->setCurrentIndex(1);
             dialogo->findChild<QDialogButtonBox *>("buttonBox")
                 ->button(aceita ? QDialogButtonBox::Ok : QDialogButtonBox::Cancel)
                 ->click();
         };
-        const QStringList antes{enderecoBanco, portaBanco, diretorioRelatorio};
-        const QStringList novos{"192.168.0.20", "15432", "/tmp/não existe"};
+        const QStringList antes{enderecoBanco, portaBanco, diretorioRelatorio, formatoRelatorio};
+        const QStringList novos{"192.168.0.20", "15432", "/tmp/não existe", "xlsx"};
         const TestSupport::CoutCapture saida;
         acionar(&janela, "actionOpcoes");
         QCOMPARE(saida.text(), std::string(aceita && gravavel ? "Opções salvas.\n" : ""));
@@ -442,13 +452,14 @@ private slots:
                                   : QStringList{"Aviso|As opções não foram salvas em " + arquivo
                                                 + ". Os valores valem só até o programa ser "
                                                   "fechado."});
-        QCOMPARE(QStringList({enderecoBanco, portaBanco, diretorioRelatorio}),
+        QCOMPARE(QStringList({enderecoBanco, portaBanco, diretorioRelatorio, formatoRelatorio}),
                  aceita ? novos : antes);
         const QSettings guardadas;
         if (gravavel)
             QCOMPARE(QStringList({guardadas.value("BD_ADDR").toString(),
                                   guardadas.value("5432").toString(),
-                                  guardadas.value("DIRETORIO").toString()}),
+                                  guardadas.value("DIRETORIO").toString(),
+                                  guardadas.value("FORMATO", "xls").toString()}),
                      aceita ? novos : antes);
     }
 

@@ -29,8 +29,31 @@ cp "$runtime/libgcc_s_seh-1.dll" "$runtime/libstdc++-6.dll" \
     "/usr/$QUORBEL_MINGW_TRIPLET/lib/libwinpthread-1.dll" "$stage/"
 # Qt's own texts in Portuguese, looked for beside the program.
 cp /usr/share/qt5/translations/qtbase_pt_BR.qm "$stage/"
-cp LICENSE "$stage/licencas/RelatorioGerador.txt" 2>/dev/null || true
-cp scripts/windows/licencas/*.txt "$stage/licencas/"
+# The licences of everything shipped, from the sources it was built from.
+src=$QUORBEL_MINGW_PREFIX/src
+qtsrc=$(ls -d "$src"/qtbase-opensource-src-*/ | head -n1)
+third=$qtsrc/src/3rdparty
+licence() { # NAME FILE...
+    local name=$1
+    shift
+    cat "$@" > "$stage/licencas/$name.txt"
+}
+[ -f LICENSE ] && licence RelatorioGerador LICENSE
+licence Qt-LGPL-3 "$qtsrc/LICENSE.LGPL3"
+licence Qt-GPL-3 "$qtsrc/LICENSE.GPL3"
+licence Qt-FreeType "$third/freetype/LICENSE.txt" "$third/freetype/docs/FTL.TXT"
+licence Qt-HarfBuzz "$third/harfbuzz-ng/COPYING"
+licence Qt-PCRE2 "$third/pcre2/LICENCE"
+licence Qt-libpng "$third/libpng/LICENSE"
+licence Qt-libjpeg "$third/libjpeg/LICENSE" "$third/libjpeg/ijg-license.txt"
+licence Qt-zlib "$third/zlib/LICENSE"
+licence PostgreSQL-libpq "$(ls -d "$src"/postgresql-15-*/ | head -n1)COPYRIGHT"
+if [ -f "$stage/libxlsxwriter.dll" ]; then
+    licence libxlsxwriter "$(ls -d "$src"/libxlsxwriter-*/ | head -n1)License.txt"
+    licence zlib /usr/share/doc/libz-mingw-w64/copyright
+fi
+licence GCC-runtime-exception /usr/share/doc/gcc-mingw-w64-base/copyright
+licence MinGW-w64-winpthreads /usr/share/doc/mingw-w64-common/copyright
 "${QUORBEL_MINGW_TRIPLET}-strip" "$stage"/*.exe
 
 (cd dist/windows && rm -f "../RelatorioGerador-$version-windows-x64.zip" \

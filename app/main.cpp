@@ -1,4 +1,5 @@
 #include "app/mainwindow.h"
+#include "app/traducao.h"
 #include "config/maquina.h"
 #include "db/databaseconnection.h"
 
@@ -14,6 +15,8 @@ int main(int argc, char *argv[])
 
     QApplication app(argc, argv);
     app.setWindowIcon(QIcon(":/img/icone"));
+    if (!instalarTraducaoDoQt(app))
+        qWarning("qtbase_pt_BR.qm não encontrado: os botões e diálogos do Qt ficam em inglês.");
 
     MainWindow window;
     window.show();

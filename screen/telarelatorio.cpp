@@ -8,6 +8,7 @@
 #include "ui_telarelatorio.h"
 
 #include <QDateTime>
+#include <QLocale>
 #include <QMessageBox>
 
 namespace {
@@ -24,6 +25,12 @@ TelaRelatorio::TelaRelatorio(QWidget *parent)
     , ui(new Ui::TelaRelatorio)
 {
     ui->setupUi(this);
+    // Month and day names in Portuguese whatever the system's locale. The time
+    // editors keep the system's, whose format may show the seconds that the
+    // Portuguese short format drops.
+    const QLocale portugues(QLocale::Portuguese, QLocale::Brazil);
+    ui->calendarDataInicio->setLocale(portugues);
+    ui->calendarDataFinal->setLocale(portugues);
 
     ui->calendarDataFinal->showToday();
     const QDate dataFinal = ui->calendarDataFinal->selectedDate();

@@ -467,6 +467,11 @@ private slots:
         QCOMPARE(botoes.button(QDialogButtonBox::Cancel)->text(), QString("Cancelar"));
         MainWindow janela;
         auto *calendario = janela.findChild<QCalendarWidget *>("calendarDataFinal");
+        // The highlighted day is the selected one, whichever day a week starts on.
+        const QModelIndexList destacados
+            = calendario->findChild<QTableView *>()->selectionModel()->selectedIndexes();
+        QCOMPARE(destacados.size(), 1);
+        QCOMPARE(destacados[0].data().toInt(), calendario->selectedDate().day());
         calendario->setCurrentPage(2015, 3);
         QCOMPARE(calendario->findChild<QToolButton *>("qt_calendar_monthbutton")->text(),
                  QString("março"));

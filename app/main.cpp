@@ -15,6 +15,8 @@ int main(int argc, char *argv[])
 
     QApplication app(argc, argv);
     app.setWindowIcon(QIcon(":/img/icone"));
+    // Ties the window to its menu entry and icon (packaging/).
+    QGuiApplication::setDesktopFileName(QStringLiteral("br.com.quorbel.relatoriogerador"));
     if (!instalarTraducaoDoQt(app))
         qWarning("qtbase_pt_BR.qm não encontrado: os botões e diálogos do Qt ficam em inglês.");
 

@@ -31,6 +31,7 @@
 #include <chrono>
 #include <cstdio>
 #include <memory>
+#include <optional>
 
 namespace {
 
@@ -82,6 +83,11 @@ struct LinhaDeComando
     const QCommandLineOption fim{QStringLiteral("fim"),
                                  QStringLiteral("Fim do período (hora local)."),
                                  QStringLiteral("AAAA-MM-DD HH:MM[:SS]")};
+    const QCommandLineOption periodo{
+        QStringLiteral("periodo"),
+        QStringLiteral("Período com nome, em vez de --inicio e --fim: ontem, semana-passada "
+                       "(segunda a domingo), mes-passado ou hoje (até agora)."),
+        QStringLiteral("NOME")};
     const QCommandLineOption separar{
         QStringLiteral("separar-sessoes"),
         QStringLiteral("Um resumo por sessão da máquina em vez de um por variedade.")};
@@ -113,7 +119,7 @@ LinhaDeComando::LinhaDeComando()
         "Os valores padrão de diretório, endereço e porta vêm das configurações do "
         "programa."));
     for (const QCommandLineOption &opcao :
-         {ajuda, versao, inicio, fim, separar, diretorio, endereco, porta, tempoLimite})
+         {ajuda, versao, inicio, fim, periodo, separar, diretorio, endereco, porta, tempoLimite})
         parser.addOption(opcao);
     parser.addOption(formato);
 }
@@ -145,7 +151,7 @@ QString LinhaDeComando::motivoDoErro(const QStringList &argumentos) const
             .arg(nome.size() == 1 ? QStringLiteral("-") : QStringLiteral("--"), nome);
     }
     for (const QCommandLineOption *opcao :
-         {&inicio, &fim, &diretorio, &endereco, &porta, &tempoLimite, &formato}) {
+         {&inicio, &fim, &periodo, &diretorio, &endereco, &porta, &tempoLimite, &formato}) {
         const QString nome = opcao->names().first();
         if (!argumentos.isEmpty() && argumentos.last() == QStringLiteral("--") + nome)
             return QStringLiteral("falta o valor da opção --%1.").arg(nome);
@@ -197,6 +203,31 @@ int lerLimite(const LinhaDeComando &linha, const QCommandLineOption &opcao, QDat
     return kContinuar;
 }
 
+// --periodo: a named period as the clock reads now, instead of --inicio and
+// --fim.
+int lerPeriodo(const LinhaDeComando &linha, Pedido &pedido)
+{
+    if (linha.parser.isSet(linha.inicio) || linha.parser.isSet(linha.fim))
+        return linha.argumentosInvalidos(
+            QStringLiteral("use --periodo ou --inicio e --fim, não os dois."));
+    const QString nome = linha.parser.value(linha.periodo);
+    const std::optional<Periodo> periodo = periodoNomeado(nome, QDateTime::currentDateTime());
+    if (!periodo)
+        return linha.argumentosInvalidos(
+            QStringLiteral("período desconhecido: \"%1\" (use ontem, semana-passada, "
+                           "mes-passado ou hoje).")
+                .arg(nome));
+    if (!instanteRegistravel(periodo->inicio) || !instanteRegistravel(periodo->fim))
+        return linha.argumentosInvalidos(
+            QStringLiteral("--periodo %1 fora do que o banco de dados registra: o período deve "
+                           "estar entre %2 e %3.")
+                .arg(nome, primeiroInstanteRegistravel().toString(kFormatoInstante),
+                     ultimoInstanteRegistravel().toString(kFormatoInstante)));
+    pedido.inicio = periodo->inicio;
+    pedido.fim = periodo->fim;
+    return kContinuar;
+}
+
 bool enderecoNumerico(const QString &texto)
 {
     const QByteArray bytes = texto.toLatin1();
@@ -222,15 +253,20 @@ int lerArgumentos(LinhaDeComando &linha, const QStringList &argumentos, Pedido &
     if (!parser.positionalArguments().isEmpty())
         return linha.argumentosInvalidos(QStringLiteral("argumento inesperado: \"%1\".")
                                              .arg(parser.positionalArguments().first()));
-    if (!parser.isSet(linha.inicio) || !parser.isSet(linha.fim))
-        return linha.argumentosInvalidos(
-            QStringLiteral("informe o início e o fim do período (--inicio e --fim)."));
-
-    for (const auto &[opcao, instante] :
-         {std::pair(&linha.inicio, &pedido.inicio), std::pair(&linha.fim, &pedido.fim)}) {
-        const int status = lerLimite(linha, *opcao, *instante);
+    if (parser.isSet(linha.periodo)) {
+        const int status = lerPeriodo(linha, pedido);
         if (status != kContinuar)
             return status;
+    } else {
+        if (!parser.isSet(linha.inicio) || !parser.isSet(linha.fim))
+            return linha.argumentosInvalidos(QStringLiteral(
+                "informe o início e o fim do período (--inicio e --fim) ou um --periodo."));
+        for (const auto &[opcao, instante] :
+             {std::pair(&linha.inicio, &pedido.inicio), std::pair(&linha.fim, &pedido.fim)}) {
+            const int status = lerLimite(linha, *opcao, *instante);
+            if (status != kContinuar)
+                return status;
+        }
     }
     pedido.separarSessoes = parser.isSet(linha.separar);
     if (parser.isSet(linha.tempoLimite)) {

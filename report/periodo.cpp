@@ -47,3 +47,37 @@ bool instanteRegistravel(const QDateTime &instante)
     return instante.isValid() && segundos >= 0
            && segundos <= std::numeric_limits<std::int32_t>::max();
 }
+
+namespace {
+
+QDateTime inicioDoDia(const QDate &dia)
+{
+    return instanteLocal(dia, QTime(0, 0));
+}
+
+// From the start of `primeiro` to the last second of `ultimo`.
+Periodo dias(const QDate &primeiro, const QDate &ultimo)
+{
+    return {inicioDoDia(primeiro), inicioDoDia(ultimo.addDays(1)).addSecs(-1)};
+}
+
+} // namespace
+
+std::optional<Periodo> periodoNomeado(const QString &nome, const QDateTime &agora)
+{
+    const QDateTime local = QDateTime::fromSecsSinceEpoch(agora.toSecsSinceEpoch(), Qt::LocalTime);
+    const QDate hoje = local.date();
+    if (nome == QLatin1String("ontem"))
+        return dias(hoje.addDays(-1), hoje.addDays(-1));
+    if (nome == QLatin1String("semana-passada")) {
+        const QDate segunda = hoje.addDays(1 - hoje.dayOfWeek());
+        return dias(segunda.addDays(-7), segunda.addDays(-1));
+    }
+    if (nome == QLatin1String("mes-passado")) {
+        const QDate primeiroDoMes(hoje.year(), hoje.month(), 1);
+        return dias(primeiroDoMes.addMonths(-1), primeiroDoMes.addDays(-1));
+    }
+    if (nome == QLatin1String("hoje"))
+        return Periodo{inicioDoDia(hoje), local};
+    return std::nullopt;
+}

@@ -5,6 +5,9 @@
 // 1970-01-01 00:00 UTC). Shared by the window and relatorio-cli.
 
 #include <QDateTime>
+#include <QString>
+
+#include <optional>
 
 // The instant a local date and time denote. A time that the clock skips
 // (daylight saving starts) is taken as the first instant after the gap, and
@@ -17,3 +20,17 @@ QDateTime primeiroInstanteRegistravel();
 QDateTime ultimoInstanteRegistravel();
 // Between the two, both included.
 bool instanteRegistravel(const QDateTime &instante);
+
+// A period given by name, as scheduled reports ask for it: "ontem",
+// "semana-passada" (Monday to Sunday), "mes-passado" (the calendar month) or
+// "hoje" (from midnight to `agora`), in local time as seen at `agora`. A
+// period starts at the first instant of its first day and ends one second
+// before the day after its last one begins, so that consecutive periods
+// neither overlap nor leave a gap when the clock skips or repeats an hour.
+// `agora` counts in whole seconds. Empty for any other name.
+struct Periodo
+{
+    QDateTime inicio;
+    QDateTime fim;
+};
+std::optional<Periodo> periodoNomeado(const QString &nome, const QDateTime &agora);

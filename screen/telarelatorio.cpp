@@ -8,7 +8,9 @@
 #include "report/relatorio.h"
 #include "ui_telarelatorio.h"
 
+#include <QCalendarWidget>
 #include <QDateTime>
+#include <QLocale>
 #include <QMessageBox>
 
 namespace {
@@ -25,6 +27,15 @@ TelaRelatorio::TelaRelatorio(QWidget *parent)
     , ui(new Ui::TelaRelatorio)
 {
     ui->setupUi(this);
+    // Month and day names in Portuguese whatever the system's locale. The time
+    // editors keep the system's, whose format may show the seconds that the
+    // Portuguese short format drops.
+    for (QCalendarWidget *calendario : {ui->calendarDataInicio, ui->calendarDataFinal}) {
+        calendario->setLocale(QLocale(QLocale::Portuguese, QLocale::Brazil));
+        // Qt moves the columns to the new first day of the week but leaves the
+        // highlight where it was: select the date again.
+        calendario->setSelectedDate(calendario->selectedDate());
+    }
 
     ui->calendarDataFinal->showToday();
     const QDate dataFinal = ui->calendarDataFinal->selectedDate();

@@ -1,6 +1,8 @@
 // Draws the program's two compiled-in images: img/icone (a Windows icon with
 // 48x48, 32x32 and 16x16 images of 32 bits per pixel) and
-// img/imagens/logo.png (2069x1000 RGBA). Usage: draw-images <img directory>
+// img/imagens/logo.png (2069x1000 RGBA); and the icon's three images as
+// img/icone-48.png, img/icone-32.png and img/icone-16.png for the desktop's
+// icon theme. Usage: draw-images <img directory>
 
 #include <QDataStream>
 #include <QDir>
@@ -14,6 +16,8 @@
 #include <cstdio>
 
 namespace {
+
+const int kIconSizes[] = {48, 32, 16};
 
 // The motif: a sorting belt carrying seedlings over three bins of growing
 // height, inside a green rounded square. Drawn in a 100x100 box.
@@ -121,9 +125,8 @@ QByteArray iconEntry(const QImage &source)
 
 bool writeIcon(const QString &path)
 {
-    const int sizes[] = {48, 32, 16};
     QList<QByteArray> entries;
-    for (int size : sizes)
+    for (int size : kIconSizes)
         entries << iconEntry(motifImage(size));
 
     QFile file(path);
@@ -134,8 +137,8 @@ bool writeIcon(const QString &path)
     out << quint16(0) << quint16(1) << quint16(entries.size());
     quint32 offset = 6 + 16 * entries.size();
     for (int i = 0; i < entries.size(); ++i) {
-        out << quint8(sizes[i]) << quint8(sizes[i]) << quint8(0) << quint8(0) << quint16(1)
-            << quint16(32) << quint32(entries[i].size()) << quint32(offset);
+        out << quint8(kIconSizes[i]) << quint8(kIconSizes[i]) << quint8(0) << quint8(0)
+            << quint16(1) << quint16(32) << quint32(entries[i].size()) << quint32(offset);
         offset += entries[i].size();
     }
     for (const QByteArray &entry : entries)
@@ -154,8 +157,13 @@ int main(int argc, char *argv[])
     }
     const QDir dir(QString::fromLocal8Bit(argv[1]));
     dir.mkpath(QStringLiteral("imagens"));
-    if (!writeIcon(dir.filePath(QStringLiteral("icone")))
-        || !logoImage().save(dir.filePath(QStringLiteral("imagens/logo.png")), "PNG")) {
+    bool written = writeIcon(dir.filePath(QStringLiteral("icone")))
+                   && logoImage().save(dir.filePath(QStringLiteral("imagens/logo.png")), "PNG");
+    for (int size : kIconSizes)
+        written = written
+                  && motifImage(size).save(dir.filePath(QStringLiteral("icone-%1.png").arg(size)),
+                                           "PNG");
+    if (!written) {
         std::fprintf(stderr, "draw-images: could not write the images\n");
         return 1;
     }

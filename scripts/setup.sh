@@ -1,13 +1,13 @@
 #!/usr/bin/env bash
-# Installs what the build, the tests and the demo need (Debian 12), then
-# configures and builds the CMake preset "default" into build/ (or into
-# $BUILD_DIR). Safe to run again.
+# Installs what the build, the tests, the demo and the package need (Debian
+# 12), then configures and builds the CMake preset "default" into build/ (or
+# into $BUILD_DIR). Safe to run again.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 packages=(build-essential cmake pkg-config qtbase5-dev qtbase5-dev-tools libqt5svg5
           libpq-dev libxlsxwriter-dev postgresql-15 postgresql-client-15 fonts-dejavu-core
-          clang-format-14 python3)
+          clang-format-14 python3 qttranslations5-l10n file desktop-file-utils appstream)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
 # Sets everything up and runs every test against a PostgreSQL server of its own:
 #   1. the formatting of every C++ file against .clang-format;
-#   2. the whole suite in the CMake preset "default" (build/), then, when the
-#      Windows toolchain is cached, the Windows build under Wine;
-#   3. unless QUORBEL_SANITIZERS=0, the threaded tests (job and connection,
+#   2. the whole suite in the CMake preset "default" (build/);
+#   3. the Debian package built from it, extracted and checked, never
+#      installed; then, when the Windows toolchain is cached, the Windows
+#      build under Wine;
+#   4. unless QUORBEL_SANITIZERS=0, the threaded tests (job and connection,
 #      report screen, faults) in the preset "tsan" (build-tsan/), and the whole
 #      suite in the preset "asan-ubsan" (build-asan/).
-# Extra arguments go to CTest in stages 2 and 3's AddressSanitizer run.
+# Extra arguments go to CTest in stages 2 and 4's AddressSanitizer run.
 # Stops at the first stage that fails.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -18,6 +20,9 @@ git ls-files -co --exclude-standard '*.cpp' '*.h' \
     | xargs clang-format-14 --dry-run --Werror
 
 scripts/with-test-db.sh ctest --preset default "$@"
+
+echo "test: the Debian package (scripts/check-package.sh)"
+scripts/check-package.sh
 
 # The Windows build, cross-compiled and run under Wine, when the toolchain
 # that scripts/windows/toolchain.sh builds (about an hour) is cached here.

@@ -296,6 +296,22 @@ private slots:
         QCOMPARE(instanteRegistravel(resultado), registravel == "1");
     }
 
+    void namedPeriods_data() { TestSupport::tabela("periodos.tsv"); }
+    void namedPeriods()
+    {
+        QFETCH(QByteArray, nome);
+        QFETCH(QByteArray, agora);
+        QFETCH(QByteArray, inicio);
+        QFETCH(QByteArray, fim);
+        const std::optional<Periodo> periodo
+            = periodoNomeado(nome, QDateTime::fromString(agora, Qt::ISODateWithMs));
+        QCOMPARE(periodo.has_value(), !inicio.isEmpty());
+        if (periodo) {
+            QCOMPARE(periodo->inicio.toUTC().toString(Qt::ISODate), QString(inicio));
+            QCOMPARE(periodo->fim.toUTC().toString(Qt::ISODate), QString(fim));
+        }
+    }
+
     void withinOneEvening()
     {
         QVERIFY(TestSupport::semear(exemplo()));

@@ -3,6 +3,7 @@
 // also stop, silence and take away under them.
 
 #include "app/mainwindow.h"
+#include "app/traducao.h"
 #include "config/configuracoes.h"
 #include "db/databaseconnection.h"
 #include "report/relatorio.h"
@@ -514,6 +515,28 @@ private slots:
                 QCOMPARE(cobertos, QRect(centro - QPoint(lado / 2, lado / 2), QSize(lado, lado)));
             }
         }
+    }
+
+    // Run under LC_ALL=C (tests/CMakeLists.txt): Qt's own texts and the calendars still speak
+    // Portuguese, while the time editors keep the system's format. Last, as the translator stays.
+    void portugueseThroughout()
+    {
+        QCOMPARE(QLocale::system().name(), QString("C"));
+        QVERIFY(instalarTraducaoDoQt(*qApp));
+        QDialogButtonBox botoes(QDialogButtonBox::Cancel);
+        QCOMPARE(botoes.button(QDialogButtonBox::Cancel)->text(), QString("Cancelar"));
+        MainWindow janela;
+        auto *calendario = janela.findChild<QCalendarWidget *>("calendarDataFinal");
+        // The highlighted day is the selected one, whichever day a week starts on.
+        const QModelIndexList destacados
+            = calendario->findChild<QTableView *>()->selectionModel()->selectedIndexes();
+        QCOMPARE(destacados.size(), 1);
+        QCOMPARE(destacados[0].data().toInt(), calendario->selectedDate().day());
+        calendario->setCurrentPage(2015, 3);
+        QCOMPARE(calendario->findChild<QToolButton *>("qt_calendar_monthbutton")->text(),
+                 QString("março"));
+        QCOMPARE(janela.findChild<QTimeEdit *>("timeDataFinal")->displayFormat(),
+                 QString("HH:mm:ss"));
     }
 };
 

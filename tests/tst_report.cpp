@@ -270,7 +270,10 @@ private slots:
                  qRound(valor["Relatório!B15"] / (valor["Relatório!B7"] * 24) * 100) / 100.0);
     }
 
-    void names_data() { TestSupport::tabela("nomes.tsv"); }
+    void names_data()
+    {
+        TestSupport::tabela("nomes.tsv");
+    }
     void names()
     {
         QFETCH(QByteArray, nome);
@@ -296,7 +299,10 @@ private slots:
         QCOMPARE(instanteRegistravel(resultado), registravel == "1");
     }
 
-    void namedPeriods_data() { TestSupport::tabela("periodos.tsv"); }
+    void namedPeriods_data()
+    {
+        TestSupport::tabela("periodos.tsv");
+    }
     void namedPeriods()
     {
         QFETCH(QByteArray, nome);

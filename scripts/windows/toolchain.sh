@@ -20,7 +20,8 @@ sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
 
 packages=(g++-mingw-w64-x86-64-posix mingw-w64-tools libz-mingw-w64-dev wine wine64 nsis
-          dpkg-dev cmake make perl python3 pkg-config zip unzip qttranslations5-l10n)
+          dpkg-dev cmake make perl python3 pkg-config zip unzip qttranslations5-l10n
+          xvfb xauth)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
@@ -66,11 +67,15 @@ export PATH=$prefix/bin:$PATH
 cross=$prefix/bin/$QUORBEL_MINGW_TRIPLET-
 
 # Unpacks Debian's source package NAME (its patches applied) into $src once;
-# prints its directory.
+# prints its directory. The suite may list a newer version than its archive
+# serves (seen with a security update): each listed version is tried, newest
+# first.
 debian_source() {
-    local name=$1
+    local name=$1 version
     if ! ls -d "$src/$name"-*/ >/dev/null 2>&1; then
-        (cd "$src" && apt-get source -qq "$name" >&2)
+        for version in $(apt-cache showsrc "$name" | sed -n 's/^Version: //p' | sort -rV); do
+            (cd "$src" && apt-get source -qq "$name=$version" >&2) && break
+        done
     fi
     ls -d "$src/$name"-*/ | head -n1
 }

@@ -20,6 +20,8 @@
 #include <QTimer>
 
 #ifdef _WIN32
+#include <winsock2.h>
+
 #include <io.h>
 #include <windows.h>
 #include <ws2tcpip.h>

@@ -42,12 +42,16 @@ void EscritorTexto::linha(const std::vector<Celula> &celulas, PapelDaLinha papel
 
 std::string nomeNoArquivo(const std::string &nome)
 {
-    QString texto = QString::fromUtf8(nome.data(), static_cast<int>(nome.size()));
-    for (QChar &c : texto) {
-        if (c.unicode() >= 0x80 && c.unicode() <= 0x9F)
-            c = QLatin1Char('?');
-        else if (c.unicode() < 0x20 || c.unicode() == 0x7F)
-            c = QLatin1Char(' ');
+    // One character each: a character outside the Basic Multilingual Plane
+    // is two UTF-16 units, which some codecs would turn into two "?".
+    QString texto;
+    for (const uint c : QString::fromUtf8(nome.data(), static_cast<int>(nome.size())).toUcs4()) {
+        if ((c >= 0x80 && c <= 0x9F) || c > 0xFFFF)
+            texto += QLatin1Char('?');
+        else if (c < 0x20 || c == 0x7F)
+            texto += QLatin1Char(' ');
+        else
+            texto += QChar(static_cast<ushort>(c));
     }
     if (!texto.isEmpty() && QStringLiteral("=+-@\"").contains(texto.front()))
         texto.prepend(QLatin1Char('\''));

@@ -28,8 +28,11 @@ TelaRelatorio::TelaRelatorio(QWidget *parent)
 {
     ui->setupUi(this);
     // Month and day names in Portuguese whatever the system's locale. The time
-    // editors keep the system's, whose format may show the seconds that the
-    // Portuguese short format drops.
+    // editors show hours, minutes and seconds on the 24-hour clock, as the
+    // labels and the report do, whatever the locale's short format would be
+    // (12-hour with AM/PM, or without seconds).
+    for (QTimeEdit *hora : {ui->timeDataInicio, ui->timeDataFinal})
+        hora->setDisplayFormat(QStringLiteral("HH:mm:ss"));
     for (QCalendarWidget *calendario : {ui->calendarDataInicio, ui->calendarDataFinal}) {
         calendario->setLocale(QLocale(QLocale::Portuguese, QLocale::Brazil));
         // Qt moves the columns to the new first day of the week but leaves the

@@ -102,7 +102,13 @@ private slots:
     void init()
     {
         // Dates in the file and the period bounds are local time.
+#ifdef _WIN32
+        // The C runtime's own form: UTC-3 with no daylight saving, as São
+        // Paulo in March 2015.
+        qputenv("TZ", "BRT3");
+#else
         qputenv("TZ", "America/Sao_Paulo");
+#endif
         tzset();
         REQUIRE_DATABASE();
         QVERIFY(TestSupport::resetTables());
@@ -112,7 +118,10 @@ private slots:
         formato = Relatorio::Formato::Texto;
     }
 
-    void file_data() { TestSupport::tabela("relatorios.tsv"); }
+    void file_data()
+    {
+        TestSupport::tabela("relatorios.tsv");
+    }
     void file()
     {
         QFETCH(QByteArray, dados);
@@ -229,6 +238,9 @@ private slots:
     }
     void workbook()
     {
+#ifdef _WIN32
+        QSKIP("the workbook is read back with the Linux python3");
+#endif
         QFETCH(bool, separar);
         QFETCH(QString, nome);
         QVERIFY(
@@ -287,6 +299,10 @@ private slots:
     }
     void instants()
     {
+#ifdef _WIN32
+        QSKIP("a zone's daylight-saving rules cannot be set in-process on Windows (the C "
+              "runtime's TZ has none)");
+#endif
         QFETCH(QByteArray, lido);
         QFETCH(QByteArray, instante);
         QFETCH(QByteArray, ajustado);
@@ -305,6 +321,10 @@ private slots:
     }
     void namedPeriods()
     {
+#ifdef _WIN32
+        QSKIP("a zone's daylight-saving rules cannot be set in-process on Windows (the C "
+              "runtime's TZ has none)");
+#endif
         QFETCH(QByteArray, nome);
         QFETCH(QByteArray, agora);
         QFETCH(QByteArray, inicio);

@@ -53,10 +53,11 @@ check "ctest (tst_db, tst_model, tst_report)" \
 echo "windows: 2. relatorio-cli.exe against the Linux build"
 export PGPASSWORD=tarnek
 owner="user=quorbel dbname=BDQuorbel hostaddr=127.0.0.1 port=$QUORBEL_TEST_PORT"
-psql -X -q "$owner" -c "truncate treino, numero_classificacao_treino, funcionario, sessao, evento_muda restart identity"
-psql -X -q -v ON_ERROR_STOP=1 "$owner" -f tests/data/exemplo.sql
-psql -X -q -v ON_ERROR_STOP=1 -v inicio=2016-01-04 -v dias=31 -v variedades=3 -v funcionarios=6 \
-    -v turnos=2 -v operadores=2 -v por_hora=200 -v fuso=UTC "$owner" -f scripts/demo-data.sql >/dev/null
+semear() { # SQL file [psql variables]: the tables emptied, then filled from the file
+    psql -X -q "$owner" -c "truncate treino, numero_classificacao_treino, funcionario, sessao, evento_muda restart identity"
+    psql -X -q -v ON_ERROR_STOP=1 "${@:2}" "$owner" -f "$1" >/dev/null
+}
+semear tests/data/exemplo.sql
 same_bytes() { # INICIO FIM [OPTION]
     rm -rf "$work/linux" "$work/windows"
     mkdir -p "$work/linux" "$work/windows"
@@ -71,14 +72,19 @@ same_bytes() { # INICIO FIM [OPTION]
 check "worked example, whole period: same bytes" same_bytes "2015-03-01 08:00" "2015-03-02 18:00"
 check "worked example, separated sessions: same bytes" \
     same_bytes "2015-03-01 08:00" "2015-03-02 18:00" --separar-sessoes
+semear scripts/demo-data.sql -v inicio=2016-01-04 -v dias=31 -v variedades=3 -v funcionarios=6 \
+    -v turnos=2 -v operadores=2 -v por_hora=200 -v fuso=UTC
 check "a month of generated data, separated sessions: same bytes" \
     same_bytes "2016-01-04 00:00" "2016-02-03 23:59:59" --separar-sessoes
+check "a month of generated data, workbook: same sheets" \
+    same_bytes "2016-01-04 00:00" "2016-02-03 23:59:59" --formato xlsx
 status_is() { # STATUS ARGUMENTS...
     local expected=$1 status=0
     shift
     wine "$build/relatorio-cli.exe" "$@" >/dev/null 2>&1 || status=$?
     [ "$status" = "$expected" ] || { echo "exit status $status, not $expected"; return 1; }
 }
+semear tests/data/exemplo.sql
 check "exit status 0: report written" status_is 0 --inicio "2015-03-01 08:00" \
     --fim "2015-03-02 18:00" --diretorio "$(windows "$work")" --endereco 127.0.0.1 --porta "$QUORBEL_TEST_PORT"
 check "exit status 1: nothing listening" status_is 1 --inicio "2015-03-01 08:00" \

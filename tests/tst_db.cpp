@@ -95,8 +95,7 @@ private slots:
         row("stringToInt above int", std::to_string(stringToInt("2147483648")), "0");
         // long has 64 bits here, 32 on Windows (LLP64), where it fits no more than int.
         if (sizeof(long) > sizeof(int))
-            row("stringToLong above int", std::to_string(stringToLong("2147483648")),
-                "2147483648");
+            row("stringToLong above int", std::to_string(stringToLong("2147483648")), "2147483648");
         row("toSqlValue text, quotes doubled", toSqlValue(S("D'Ávila''"), SqlValueKind::Text),
             "'D''Ávila'''''");
         row("toSqlValue bool", toSqlValue(false, SqlValueKind::Bool), "false");

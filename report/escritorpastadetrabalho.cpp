@@ -3,7 +3,12 @@
 #include "report/escritortexto.h"
 
 #include <QDateTime>
+#include <QDir>
 #include <QString>
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
 
 #include <xlsxwriter.h>
 
@@ -13,6 +18,25 @@
 #include <iostream>
 
 namespace {
+
+// A path libxlsxwriter can open. Built with MinGW it opens files through the
+// narrow ANSI calls, which cannot name every path ("C:/Relatórios"); the
+// short (8.3) form of an existing path is plain ASCII. Elsewhere the path as
+// it is.
+std::string caminhoParaABiblioteca(const QString &caminho)
+{
+#ifdef _WIN32
+    const std::wstring longo = QDir::toNativeSeparators(caminho).toStdWString();
+    std::wstring curto(GetShortPathNameW(longo.c_str(), nullptr, 0), L'\0');
+    if (!curto.empty()
+        && GetShortPathNameW(longo.c_str(), curto.data(), static_cast<DWORD>(curto.size())) > 0) {
+        const QString texto = QString::fromWCharArray(curto.c_str());
+        if (texto.toLatin1() == texto.toLocal8Bit())
+            return texto.toLocal8Bit().toStdString();
+    }
+#endif
+    return caminho.toStdString();
+}
 
 const char kRelatorio[] = "Relatório";
 const char kProdutividade[] = "Produtividade";
@@ -79,7 +103,15 @@ bool EscritorPastaDeTrabalho::abrir(const std::string &caminho)
     arquivo.fechar();
     lxw_workbook_options opcoes = {};
     opcoes.constant_memory = LXW_TRUE;
-    std::string temporario = arquivo.caminhoTemporario();
+    std::string pastaTemporaria;
+#ifdef _WIN32
+    // Each sheet's rows wait in a temporary file: by default in the drive's
+    // root on Windows, where a standard user may not create files.
+    pastaTemporaria = caminhoParaABiblioteca(QDir::tempPath());
+    opcoes.tmpdir = pastaTemporaria.data();
+#endif
+    const std::string temporario
+        = caminhoParaABiblioteca(QString::fromStdString(arquivo.caminhoTemporario()));
     livro.reset(workbook_new_opt(temporario.c_str(), &opcoes));
     if (livro) {
         relatorio.folha = workbook_add_worksheet(livro.get(), kRelatorio);

@@ -3,6 +3,9 @@
 ; program's icon and an uninstaller listed in the user's "Apps".
 ; makensis -DVERSAO=… -DORIGEM=<staged folder> -DICONE=<ico> -DSAIDA=<exe> instalador.nsi
 Unicode true
+; A 64-bit installer for a 64-bit program (and one that Wine's 64-bit
+; prefix runs without its 32-bit half).
+Target amd64-unicode
 !include "MUI2.nsh"
 
 Name "Gerador de Relatórios ${VERSAO}"

@@ -54,7 +54,8 @@ if [ -f "$stage/libxlsxwriter.dll" ]; then
 fi
 licence GCC-runtime-exception /usr/share/doc/gcc-mingw-w64-base/copyright
 licence MinGW-w64-winpthreads /usr/share/doc/mingw-w64-common/copyright
-"${QUORBEL_MINGW_TRIPLET}-strip" "$stage"/*.exe
+# Debian's MinGW runtime keeps its symbols (libstdc++ alone is 23 MB with them).
+find "$stage" -name '*.exe' -o -name '*.dll' | xargs "${QUORBEL_MINGW_TRIPLET}-strip" --strip-unneeded
 
 (cd dist/windows && rm -f "../RelatorioGerador-$version-windows-x64.zip" \
     && zip -qr9 "../RelatorioGerador-$version-windows-x64.zip" RelatorioGerador)

@@ -45,7 +45,6 @@ licence Qt-FreeType "$third/freetype/LICENSE.txt" "$third/freetype/docs/FTL.TXT"
 licence Qt-HarfBuzz "$third/harfbuzz-ng/COPYING"
 licence Qt-PCRE2 "$third/pcre2/LICENCE"
 licence Qt-libpng "$third/libpng/LICENSE"
-licence Qt-libjpeg "$third/libjpeg/LICENSE" "$third/libjpeg/ijg-license.txt"
 licence Qt-zlib "$third/zlib/LICENSE"
 licence PostgreSQL-libpq "$(ls -d "$src"/postgresql-15-*/ | head -n1)COPYRIGHT"
 if [ -f "$stage/libxlsxwriter.dll" ]; then

@@ -216,7 +216,7 @@ network() {
             if [ -z "$best" ] || [ "$(echo "$wall < $best" | bc)" = 1 ]; then best=$wall; fi
             rss=$kb
         done
-        [ -n "$proxy" ] && kill "$proxy" && wait "$proxy" 2>/dev/null
+        if [ -n "$proxy" ]; then kill "$proxy"; wait "$proxy" 2>/dev/null || true; fi
         proxy=""
         printf '| %s | %s ms | %s s | %.1f MB | %s |\n' "$name" "$rtt" "$best" "$(echo "$rss / 1024" | bc -l)" "$count"
     done

@@ -7,7 +7,8 @@
 #      keeps the exit statuses 0, 1 and 2;
 #   3. RelatorioGerador's window, under Xvfb: it starts, connects (LED lit) and
 #      writes a report from its button (bench/gui-stall drives it), and
-#      scripts/screenshots renders it into docs/screenshots/windows-*.png.
+#      scripts/screenshots renders it into build-windows/screenshots/ (and
+#      docs/screenshots/windows-*.png with QUORBEL_SCREENSHOTS=1).
 # Both builds run in the host's time zone, which Wine takes from /etc/localtime.
 # The programs run from the package's folder (scripts/windows/package.sh), with
 # nothing else on Wine's path, so a DLL or plugin the package lacks shows here.
@@ -151,8 +152,14 @@ check "RelatorioGerador: connects and writes a report from its button" \
     wine "$pacote/gui-stall.exe" windows "2015-03-01 08:00" "2015-03-02 18:00" 0 "$(windows "$work")"
 check "RelatorioGerador: screenshots" \
     wine "$pacote/screenshots.exe" "$(windows "$work/shots")"
+# Kept in the build; QUORBEL_SCREENSHOTS=1 puts them into docs/screenshots/.
+mkdir -p "$build/screenshots"
 for shot in janela-principal opcoes sobre; do
-    [ -f "$work/shots/$shot.png" ] && cp "$work/shots/$shot.png" "docs/screenshots/windows-$shot.png"
+    [ -f "$work/shots/$shot.png" ] || continue
+    cp "$work/shots/$shot.png" "$build/screenshots/windows-$shot.png"
+    if [ "${QUORBEL_SCREENSHOTS:-0}" = 1 ]; then
+        cp "$work/shots/$shot.png" "docs/screenshots/windows-$shot.png"
+    fi
 done
 
 echo "windows: $failed failed"

@@ -9,6 +9,8 @@
 #include <QRegularExpression>
 #include <QTest>
 
+#include <cstdlib>
+
 #include <list>
 
 namespace TestSupport {
@@ -87,6 +89,13 @@ std::string admin(const std::string &sql)
     const QString texto = qEnvironmentVariable("QUORBEL_TEST_ADMIN");
     const QString senha = QRegularExpression("password=(\\S+)").match(texto).captured(1);
     return first(conectado(conexao, "admin", senha.toStdString()), sql);
+}
+
+int backendEsperandoTrava()
+{
+    return std::atoi(admin("select pid from pg_stat_activity where usename = 'quorbel' and "
+                           "wait_event_type = 'Lock'")
+                         .c_str());
 }
 
 bool resetTables()

@@ -33,6 +33,8 @@ bool exec(const std::string &sql);
 std::string scalar(const std::string &sql);
 // First cell of a query run as the server's superuser; empty on failure.
 std::string admin(const std::string &sql);
+// The server process of the program's account that waits on a lock; 0 for none.
+int backendEsperandoTrava();
 // Empties every table and restarts the keys.
 bool resetTables();
 // Runs SQL where {2015-03-01 08:10} stands for that local time in São Paulo

@@ -88,12 +88,7 @@ private slots:
         QProcess processo;
         iniciar(processo, como == "--tempo-limite" ? "cli --tempo-limite 1" : "cli");
         int pid = 0;
-        QTRY_VERIFY_WITH_TIMEOUT(
-            (pid = std::atoi(TestSupport::admin("select pid from pg_stat_activity where usename = "
-                                                "'quorbel' and wait_event_type = 'Lock'")
-                                 .c_str()))
-                > 0,
-            20000);
+        QTRY_VERIFY_WITH_TIMEOUT((pid = TestSupport::backendEsperandoTrava()) > 0, 20000);
         if (QByteArray(QTest::currentDataTag()).contains("stopped answering")) {
             // Should the program wait for it, the test would end only at CTest's timeout.
             ::kill(pid, SIGSTOP);

@@ -363,12 +363,7 @@ private slots:
         escolherPeriodo(janela->centralWidget(), "2015-03-01T08:00/2015-03-02T18:00");
         botao(janela.get())->click();
         int pid = 0;
-        QTRY_VERIFY_WITH_TIMEOUT(
-            (pid = std::atoi(TestSupport::admin("select pid from pg_stat_activity where usename "
-                                                "= 'quorbel' and wait_event_type = 'Lock'")
-                                 .c_str()))
-                > 0,
-            kEspera);
+        QTRY_VERIFY_WITH_TIMEOUT((pid = TestSupport::backendEsperandoTrava()) > 0, kEspera);
         const QString servidor = qEnvironmentVariable("QUORBEL_TEST_SERVER_CTL");
         if (falha == "terminate") {
             QCOMPARE(TestSupport::admin("select pg_terminate_backend(" + std::to_string(pid) + ")"),

@@ -7,7 +7,7 @@ cd "$(dirname "$0")/.."
 
 packages=(build-essential cmake pkg-config qtbase5-dev qtbase5-dev-tools libqt5svg5
           libpq-dev libxlsxwriter-dev postgresql-15 postgresql-client-15 fonts-dejavu-core
-          clang-format-14 python3 qttranslations5-l10n file desktop-file-utils appstream)
+          clang-format-14 python3 unzip qttranslations5-l10n file desktop-file-utils appstream)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

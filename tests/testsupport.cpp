@@ -153,6 +153,11 @@ void tabela(const QString &nome)
     }
 }
 
+QByteArray celula(const char *coluna)
+{
+    return *static_cast<const QByteArray *>(QTest::qData(coluna, qMetaTypeId<QByteArray>()));
+}
+
 QByteArray lerArquivo(const QString &caminho)
 {
     QFile arquivo(caminho);

@@ -8,6 +8,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <array>
 #include <iostream>
 #include <memory>
 #include <sstream>
@@ -48,6 +49,14 @@ QByteArray dados(const QString &nome);
 // the row's tag; "#" starts a comment line. In a cell \t, \r, \n, \\ and
 // \xHH stand for their bytes. Every column is a QByteArray.
 void tabela(const QString &nome);
+// Cells of the running row of such a table, by column name:
+//   const auto [nome, bytes] = TestSupport::celulas("nome", "bytes");
+QByteArray celula(const char *coluna);
+template <typename... Coluna>
+std::array<QByteArray, sizeof...(Coluna)> celulas(Coluna... colunas)
+{
+    return {celula(colunas)...};
+}
 // A file's bytes, or "<no file>".
 QByteArray lerArquivo(const QString &caminho);
 // Every entry of a folder, hidden ones included, sorted.

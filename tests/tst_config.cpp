@@ -2,6 +2,7 @@
 // cannot be read; what is saved, and a store that refuses it.
 
 #include "config/configuracoes.h"
+#include "tests/testsupport.h"
 
 #include <QDir>
 #include <QFile>
@@ -21,35 +22,10 @@ private slots:
         QCoreApplication::setOrganizationName("Quorbel-tst_config");
     }
 
-    // A key stored before loading, or the store spoilt: a directory at its
-    // file's path, a file where its folder should be, or garbage in it.
-    void loadingAndSaving_data()
-    {
-        QTest::addColumn<QString>("chave");
-        QTest::addColumn<QString>("guardado");
-        QTest::newRow("first run: the four defaults") << ""
-                                                      << "";
-        QTest::newRow("empty address stays empty") << "BD_ADDR"
-                                                   << "";
-        QTest::newRow("port under the key 5432") << "5432"
-                                                 << "6543";
-        QTest::newRow("directory") << "DIRETORIO"
-                                   << "/tmp/não existe";
-        QTest::newRow("password") << "SENHA"
-                                  << "segredo";
-        QTest::newRow("report format") << "FORMATO"
-                                       << "xlsx";
-        QTest::newRow("a directory at the file's path") << "directory"
-                                                        << "";
-        QTest::newRow("a file where its folder should be") << "folder"
-                                                           << "";
-        QTest::newRow("not in the store's format, partly readable") << "garbage"
-                                                                    << "";
-    }
+    void loadingAndSaving_data() { TestSupport::tabela("configuracoes.tsv"); }
     void loadingAndSaving()
     {
-        QFETCH(QString, chave);
-        QFETCH(QString, guardado);
+        const auto [chave, guardado] = TestSupport::celulas("chave", "guardado");
         // A store of its own: Qt keeps what it read of a file for the whole process.
         QCoreApplication::setApplicationName(QTest::currentDataTag());
         const QString arquivo
@@ -60,7 +36,7 @@ private slots:
         QDir(pasta).removeRecursively();
         const QStringList chaves{"BD_ADDR", "5432", "DIRETORIO", "SENHA", "FORMATO"};
         if (chaves.contains(chave))
-            QSettings().setValue(chave, guardado);
+            QSettings().setValue(chave, QString::fromUtf8(guardado));
         else if (chave == "folder")
             QVERIFY(QFile(pasta).open(QIODevice::WriteOnly));
         else if (chave == "directory")
@@ -76,7 +52,7 @@ private slots:
         QCOMPARE(arquivoDeConfiguracoes(), arquivo);
         QStringList esperado{"127.0.0.1", "5432", diretorioRelatorioPadrao(), "PLOVEN", "xls"};
         if (chaves.contains(chave))
-            esperado[chaves.indexOf(chave)] = guardado;
+            esperado[chaves.indexOf(chave)] = QString::fromUtf8(guardado);
         QCOMPARE(QStringList({enderecoBanco, portaBanco, diretorioRelatorio, senhaConfig,
                               formatoRelatorio}),
                  esperado);
@@ -92,8 +68,8 @@ private slots:
         QVERIFY(carregarConfiguracoes());
         QCOMPARE(enderecoBanco, "10.1.2.3");
         QStringList guardados;
-        for (const QString &chave : QSettings().allKeys())
-            guardados << chave + "=" + QSettings().value(chave).toString();
+        for (const QString &nome : QSettings().allKeys())
+            guardados << nome + "=" + QSettings().value(nome).toString();
         QCOMPARE(guardados,
                  QStringList({"5432=15432", "BD_ADDR=10.1.2.3", "DIRETORIO=/srv/relatorios",
                               "FORMATO=" + esperado[4], "SENHA=" + esperado[3]}));

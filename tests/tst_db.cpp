@@ -23,32 +23,18 @@ class TestDb : public QObject
 private slots:
     void initTestCase() { REQUIRE_DATABASE(); }
 
-    void connecting_data()
-    {
-        QTest::addColumn<S>("address");
-        QTest::addColumn<S>("password");
-        QTest::addColumn<S>("written"); // the password as the connection text holds it
-        QTest::addColumn<bool>("connects");
-        const S ip = "127.0.0.1";
-        QTest::newRow("ordinary: unchanged") << ip << S("tarnek") << S("tarnek") << true;
-        QTest::newRow("wrong, empty") << ip << S() << S("''") << false;
-        QTest::newRow("wrong, blank") << ip << S("a b") << S("'a b'") << false;
-        QTest::newRow("wrong, quote") << ip << S("a'b") << S("'a\\'b'") << false;
-        QTest::newRow("wrong, backslash") << ip << S("a\\b") << S("'a\\\\b'") << false;
-        // PGHOST would otherwise lead an empty address to the server anyway.
-        QTest::newRow("empty address: refused") << S() << S("tarnek") << S("tarnek") << false;
-    }
+    void connecting_data() { TestSupport::tabela("senhas.tsv"); }
     void connecting()
     {
-        QFETCH(S, address);
-        QFETCH(S, password);
-        QFETCH(S, written);
-        QFETCH(bool, connects);
+        const auto [endereco, senha, escrita, conecta]
+            = TestSupport::celulas("endereco", "senha", "escrita", "conecta");
+        const S address = endereco.isEmpty() ? "" : TestSupport::hostaddr();
+        const bool connects = conecta == "1";
         qputenv("PGHOST", "127.0.0.1");
         const S port = TestSupport::port();
-        DatabaseConnection conexao("quorbel", password, "BDQuorbel", address, port);
+        DatabaseConnection conexao("quorbel", senha.toStdString(), "BDQuorbel", address, port);
         QCOMPARE(conexao.connectionString(),
-                 "user=quorbel password=" + written + " dbname=BDQuorbel hostaddr="
+                 "user=quorbel password=" + escrita.toStdString() + " dbname=BDQuorbel hostaddr="
                      + (address.empty() ? "''" : address) + " port=" + port);
         QCOMPARE(conexao.connect(), connects);
         QCOMPARE(conexao.isConnected(), connects);

@@ -95,10 +95,8 @@ private slots:
     void selectionRule_data() { TestSupport::tabela("selecao.tsv"); }
     void selectionRule()
     {
-        QFETCH(QByteArray, sessao);
-        QFETCH(QByteArray, periodo);
-        QFETCH(QByteArray, listada);
-        QFETCH(QByteArray, eventos);
+        const auto [sessao, periodo, listada, eventos]
+            = TestSupport::celulas("sessao", "periodo", "listada", "eventos");
         QVERIFY(sessoes("1/7 " + sessao + " 1"));
         QVERIFY(TestSupport::exec("insert into funcionario (id,nome) values(1,'M'); insert into "
                                   "treino (id,nome) values(7,'Uva'); insert into evento_muda "
@@ -126,12 +124,8 @@ private slots:
     void timeAccounting_data() { TestSupport::tabela("tempos.tsv"); }
     void timeAccounting()
     {
-        QFETCH(QByteArray, sessoes);
-        QFETCH(QByteArray, periodo);
-        QFETCH(QByteArray, treino);
-        QFETCH(QByteArray, funcionario);
-        QFETCH(QByteArray, somado);
-        QFETCH(QByteArray, coberto);
+        const auto [sessoes, periodo, treino, funcionario, somado, coberto] = TestSupport::celulas(
+            "sessoes", "periodo", "treino", "funcionario", "somado", "coberto");
         QVERIFY(::sessoes(sessoes));
         const auto c = TestSupport::connect();
         const auto [i, f] = ::periodo(periodo);
@@ -154,11 +148,8 @@ private slots:
     void employeesAndProduction_data() { TestSupport::tabela("producao.tsv"); }
     void employeesAndProduction()
     {
-        QFETCH(QByteArray, treino);
-        QFETCH(QByteArray, listados);
-        QFETCH(QByteArray, pedidos);
-        QFETCH(QByteArray, quantidade);
-        QFETCH(QByteArray, contagens);
+        const auto [treino, listados, pedidos, quantidade, contagens]
+            = TestSupport::celulas("treino", "listados", "pedidos", "quantidade", "contagens");
         const int idTreino = treino.toInt();
         // Zeca's only session covers the span 09-17: not listed, nothing counted.
         QVERIFY(sessoes("5/7 10-11 1;4/7 10-11 3;6/8 10-11 2;3/7 10-11 5;3/7 12-13 1;2/7 8-18 1"));
@@ -201,7 +192,7 @@ private slots:
     void entities_data() { TestSupport::tabela("entidades.tsv"); }
     void entities()
     {
-        QFETCH(QByteArray, enviados);
+        const QByteArray enviados = TestSupport::celula("enviados");
         const auto c = TestSupport::connect();
         const QByteArray caso = QTest::currentDataTag();
         QStringList sent;

@@ -14,9 +14,7 @@
 #include <QtTest>
 #include <QtWidgets>
 
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
+#include <QTcpServer>
 
 #include <csignal>
 #include <functional>
@@ -106,8 +104,7 @@ class TestScreen : public QObject
     QString ip;
     QString portaDoServidor;
     // A listener on 127.0.0.1 that lets connections in and never says a word.
-    const int mudo = socket(AF_INET, SOCK_STREAM, 0);
-    QString portaMuda;
+    QTcpServer mudo;
 
     void usar(const QString &novoEndereco, const QString &novaPorta)
     {
@@ -139,18 +136,8 @@ private slots:
         timer->start(20);
         ip = QString::fromStdString(TestSupport::hostaddr());
         portaDoServidor = QString::fromStdString(TestSupport::port());
-
-        sockaddr_in enderecoMudo{};
-        enderecoMudo.sin_family = AF_INET;
-        enderecoMudo.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t tamanho = sizeof enderecoMudo;
-        QVERIFY(bind(mudo, reinterpret_cast<sockaddr *>(&enderecoMudo), tamanho) == 0);
-        QVERIFY(listen(mudo, 16) == 0);
-        QVERIFY(getsockname(mudo, reinterpret_cast<sockaddr *>(&enderecoMudo), &tamanho) == 0);
-        portaMuda = QString::number(ntohs(enderecoMudo.sin_port));
+        QVERIFY(mudo.listen(QHostAddress::LocalHost));
     }
-
-    void cleanupTestCase() { ::close(mudo); }
 
     void init()
     {
@@ -172,10 +159,8 @@ private slots:
     void periodLabels_data() { TestSupport::tabela("rotulos.tsv"); }
     void periodLabels()
     {
-        QFETCH(QByteArray, editor);
-        QFETCH(QByteArray, entrada);
-        QFETCH(QByteArray, inicio);
-        QFETCH(QByteArray, fim);
+        const auto [editor, entrada, inicio, fim]
+            = TestSupport::celulas("editor", "entrada", "inicio", "fim");
         const QDate hoje = QDate::currentDate();
         const auto datas = [&](QString texto) {
             return texto.replace("{primeiro}", hoje.addDays(1 - hoje.day()).toString("dd/MM/yyyy"))
@@ -195,13 +180,11 @@ private slots:
     void connection_data() { TestSupport::tabela("conexoes.tsv"); }
     void connection()
     {
-        QFETCH(QByteArray, endereco);
-        QFETCH(QByteArray, porta);
-        QFETCH(QByteArray, aberta);
+        const auto [endereco, porta, aberta] = TestSupport::celulas("endereco", "porta", "aberta");
         const auto valor = [this](QString texto) {
             return texto.replace("{ip}", ip)
                 .replace("{porta}", portaDoServidor)
-                .replace("{mudo}", portaMuda);
+                .replace("{mudo}", QString::number(mudo.serverPort()));
         };
         usar(valor(endereco), valor(porta));
         // As main() does. Without it libpq would wait for the silent address for good.
@@ -247,7 +230,7 @@ private slots:
     void pendingAttempt()
     {
         QFETCH(QString, acao);
-        usar("127.0.0.1", portaMuda);
+        usar("127.0.0.1", QString::number(mudo.serverPort()));
         auto janela = std::make_unique<MainWindow>();
         QSignalSpy resultado = CONEXAO(janela.get());
         janela->show();
@@ -275,9 +258,7 @@ private slots:
     void refusedRequests_data() { TestSupport::tabela("pedidos-recusados.tsv"); }
     void refusedRequests()
     {
-        QFETCH(QByteArray, conexao);
-        QFETCH(QByteArray, periodo);
-        QFETCH(QByteArray, texto);
+        const auto [conexao, periodo, texto] = TestSupport::celulas("conexao", "periodo", "texto");
         if (conexao == "failed")
             usar(ip, kPortaFechada);
         TelaRelatorio tela;
@@ -290,23 +271,10 @@ private slots:
         QVERIFY(tela.findChildren<Relatorio *>().isEmpty());
     }
 
-    void reportFromTheMainWindow_data()
-    {
-        QTest::addColumn<QByteArray>("fuso");
-        QTest::addColumn<QString>("periodo");
-        QTest::addColumn<QString>("formato");
-        QTest::newRow("all the database holds, text")
-            << QByteArray("UTC") << "1970-01-01T00:00/2038-01-19T03:14:07"
-            << "xls";
-        QTest::newRow("from inside an hour the clock skips, workbook")
-            << QByteArray("America/Sao_Paulo") << "2018-11-04T00:00/2018-11-04T08:00"
-            << "xlsx";
-    }
+    void reportFromTheMainWindow_data() { TestSupport::tabela("relatorios-da-janela.tsv"); }
     void reportFromTheMainWindow()
     {
-        QFETCH(QByteArray, fuso);
-        QFETCH(QString, periodo);
-        QFETCH(QString, formato);
+        const auto [fuso, periodo, formato] = TestSupport::celulas("fuso", "periodo", "formato");
         formatoRelatorio = formato; // stored, for the window to load
         QVERIFY(salvarConfiguracoes());
         qputenv("TZ", fuso);
@@ -342,8 +310,7 @@ private slots:
     void faultDuringAReport_data() { TestSupport::tabela("falhas-do-servidor.tsv"); }
     void faultDuringAReport()
     {
-        QFETCH(QByteArray, falha);
-        QFETCH(QByteArray, acao);
+        const auto [falha, acao] = TestSupport::celulas("falha", "acao");
         QVERIFY(TestSupport::semear(QString::fromUtf8(TestSupport::dados("exemplo.sql"))));
         const TestSupport::CoutCapture saida; // failed or cancelled statements
         struct AoSair
@@ -412,62 +379,49 @@ private slots:
         QTRY_VERIFY(TestSupport::exec("select 1")); // the owner's connection is back too
     }
 
-    // The options dialog accepted or cancelled, over a store that takes the
-    // values or refuses them.
-    void options_data()
-    {
-        QTest::addColumn<bool>("aceita");
-        QTest::addColumn<bool>("gravavel");
-        QTest::newRow("accepted: saved, then one line printed") << true << true;
-        QTest::newRow("cancelled: nothing printed, nothing saved") << false << true;
-        QTest::newRow("accepted, store refuses: told, values kept for this run") << true << false;
-    }
+    // The options dialog accepted or cancelled, over a store that takes the values, or that
+    // can be neither read at start nor written.
+    void options_data() { TestSupport::tabela("opcoes.tsv"); }
     void options()
     {
-        QFETCH(bool, aceita);
-        QFETCH(bool, gravavel);
-        MainWindow janela;
+        const auto [aceita, gravavel] = TestSupport::celulas("aceita", "gravavel");
         const QString arquivo = arquivoDeConfiguracoes();
-        if (!gravavel)
+        QStringList avisos;
+        if (gravavel == "0") {
             QVERIFY(QFile::remove(arquivo) && QDir().mkpath(arquivo));
-        responder = [aceita](QWidget *dialogo) {
+            avisos << "Aviso|Não foi possível ler as configurações em " + arquivo
+                          + ". O programa usa os valores padrão."
+                   << "Aviso|As opções não foram salvas em " + arquivo
+                          + ". Os valores valem só até o programa ser fechado.";
+        }
+        MainWindow janela;
+        janela.show();
+        QTRY_COMPARE(caixas, avisos.mid(0, 1));
+        QCOMPARE(portaBanco, gravavel == "1" ? portaDoServidor : "5432");
+        const bool aceitar = aceita == "1";
+        responder = [aceitar](QWidget *dialogo) {
             dialogo->findChild<QLineEdit *>("txtAddress")->setText("192.168.0.20");
             dialogo->findChild<QLineEdit *>("txtPort")->setText("15432");
             dialogo->findChild<QLineEdit *>("txtDir")->setText("/tmp/não existe");
             dialogo->findChild<QComboBox *>("cmbFormato")->setCurrentIndex(1);
             dialogo->findChild<QDialogButtonBox *>("buttonBox")
-                ->button(aceita ? QDialogButtonBox::Ok : QDialogButtonBox::Cancel)
+                ->button(aceitar ? QDialogButtonBox::Ok : QDialogButtonBox::Cancel)
                 ->click();
         };
-        const QStringList antes{enderecoBanco, portaBanco, diretorioRelatorio, formatoRelatorio};
+        const auto valores = [] {
+            return QStringList{enderecoBanco, portaBanco, diretorioRelatorio, formatoRelatorio};
+        };
+        const QStringList antes = valores();
         const QStringList novos{"192.168.0.20", "15432", "/tmp/não existe", "xlsx"};
         const TestSupport::CoutCapture saida;
         acionar(&janela, "actionOpcoes");
-        QCOMPARE(saida.text(), std::string(aceita && gravavel ? "Opções salvas.\n" : ""));
-        QCOMPARE(caixas, gravavel ? QStringList()
-                                  : QStringList{"Aviso|As opções não foram salvas em " + arquivo
-                                                + ". Os valores valem só até o programa ser "
-                                                  "fechado."});
-        QCOMPARE(QStringList({enderecoBanco, portaBanco, diretorioRelatorio, formatoRelatorio}),
-                 aceita ? novos : antes);
-        const QSettings guardadas;
-        if (gravavel)
-            QCOMPARE(QStringList({guardadas.value("BD_ADDR").toString(),
-                                  guardadas.value("5432").toString(),
-                                  guardadas.value("DIRETORIO").toString(),
-                                  guardadas.value("FORMATO", "xls").toString()}),
-                     aceita ? novos : antes);
-    }
-
-    void unreadableSettingsAtStart()
-    {
-        const QString arquivo = arquivoDeConfiguracoes();
-        QVERIFY(QFile::remove(arquivo) && QDir().mkpath(arquivo));
-        MainWindow janela;
-        janela.show();
-        QTRY_COMPARE(caixas, QStringList{"Aviso|Não foi possível ler as configurações em " + arquivo
-                                         + ". O programa usa os valores padrão."});
-        QCOMPARE(enderecoBanco, QString("127.0.0.1"));
+        QCOMPARE(saida.text(), std::string(aceitar && gravavel == "1" ? "Opções salvas.\n" : ""));
+        QCOMPARE(caixas, avisos);
+        QCOMPARE(valores(), aceitar ? novos : antes);
+        // What the store holds now.
+        QCOMPARE(carregarConfiguracoes(), gravavel == "1");
+        if (gravavel == "1")
+            QCOMPARE(valores(), aceitar ? novos : antes);
     }
 
     void aboutDialogs()

@@ -7,13 +7,8 @@
 #include <QDir>
 #include <QFile>
 #include <QRegularExpression>
-#include <QTest>
-
-#include <cstdlib>
 
 #include <list>
-
-namespace TestSupport {
 
 namespace {
 
@@ -23,8 +18,8 @@ DatabaseConnection *conectado(std::unique_ptr<DatabaseConnection> &conexao, cons
                               const std::string &senha)
 {
     if (!conexao || !conexao->isConnected()) {
-        conexao
-            = std::make_unique<DatabaseConnection>(usuario, senha, "BDQuorbel", hostaddr(), port());
+        conexao = std::make_unique<DatabaseConnection>(
+            usuario, senha, "BDQuorbel", TestSupport::hostaddr(), TestSupport::port());
         if (!conexao->connect())
             std::cerr << "test database: " << conexao->errorMessage() << "\n";
     }
@@ -38,113 +33,94 @@ DatabaseConnection *owner()
     return conectado(conexao, "quorbel", "tarnek");
 }
 
-std::string first(DatabaseConnection *conexao, const std::string &sql)
+// The result of a statement; its first cell, or empty.
+std::string first(DatabaseConnection *conexao, const std::string &sql, bool *ok = nullptr)
 {
     const ResultPtr result(executeQuery(conexao, sql));
     if (!result)
         std::cerr << "test database: " << conexao->errorMessage() << "  in: " << sql << "\n";
+    if (ok)
+        *ok = result != nullptr;
     return rowCount(result.get()) > 0 ? getString(result.get(), 0, 0) : "";
 }
 
 } // namespace
 
-std::string hostaddr()
-{
-    return qEnvironmentVariable("QUORBEL_TEST_HOSTADDR").toStdString();
-}
-
-std::string port()
-{
-    return qEnvironmentVariable("QUORBEL_TEST_PORT").toStdString();
-}
-
-bool haveDatabase()
-{
-    return !hostaddr().empty() && !port().empty();
-}
-
-std::unique_ptr<DatabaseConnection> connect()
+std::unique_ptr<DatabaseConnection> TestSupport::connect()
 {
     auto conexao = conexaoComAMaquina(hostaddr(), port());
     conexao->connect();
     return conexao;
 }
 
-bool exec(const std::string &sql)
+bool TestSupport::exec(const std::string &sql)
 {
-    const ResultPtr result(executeQuery(owner(), sql));
-    if (!result)
-        std::cerr << "test database: " << owner()->errorMessage() << "  in: " << sql << "\n";
-    return result != nullptr;
+    bool ok = false;
+    first(owner(), sql, &ok);
+    return ok;
 }
 
-std::string scalar(const std::string &sql)
+std::string TestSupport::scalar(const std::string &sql)
 {
     return first(owner(), sql);
 }
 
-std::string admin(const std::string &sql)
+std::string TestSupport::admin(const std::string &sql)
 {
     static std::unique_ptr<DatabaseConnection> conexao;
-    const QString texto = qEnvironmentVariable("QUORBEL_TEST_ADMIN");
-    const QString senha = QRegularExpression("password=(\\S+)").match(texto).captured(1);
-    return first(conectado(conexao, "admin", senha.toStdString()), sql);
+    const QString senha = qEnvironmentVariable("QUORBEL_TEST_ADMIN").section("password=", 1);
+    return first(conectado(conexao, "admin", senha.section(' ', 0, 0).toStdString()), sql);
 }
 
-int backendEsperandoTrava()
+int TestSupport::backendEsperandoTrava()
 {
     return std::atoi(admin("select pid from pg_stat_activity where usename = 'quorbel' and "
                            "wait_event_type = 'Lock'")
                          .c_str());
 }
 
-bool resetTables()
+bool TestSupport::resetTables()
 {
     return exec("truncate treino, numero_classificacao_treino, funcionario, sessao, evento_muda "
                 "restart identity");
 }
 
-bool semear(QString sql)
+bool TestSupport::semear(QString sql)
 {
     sql.replace(QRegularExpression("\\{([^}]*)\\}"), "extract(epoch from timestamptz '\\1 -03')");
     return exec(sql.toStdString());
 }
 
-QByteArray dados(const QString &nome)
+QByteArray TestSupport::dados(const QString &nome)
 {
     return lerArquivo(QStringLiteral(QUORBEL_TEST_DATA "/") + nome);
 }
 
-void tabela(const QString &nome)
+void TestSupport::tabela(const QString &nome)
 {
     const auto celula = [](const QByteArray &texto) {
         QByteArray bytes;
         for (int i = 0; i < texto.size(); ++i) {
-            if (texto[i] != '\\' || i + 1 == texto.size()) {
-                bytes += texto[i];
-                continue;
-            }
-            const char c = texto[++i];
+            const char c = texto[i] == '\\' && i + 1 < texto.size() ? texto[++i] : 0;
             if (c == 'x') {
                 bytes += char(texto.mid(i + 1, 2).toInt(nullptr, 16));
                 i += 2;
             } else {
-                bytes += c == 't' ? '\t' : c == 'r' ? '\r' : c == 'n' ? '\n' : c;
+                bytes += c == 't' ? '\t' : c == 'r' ? '\r' : c == 'n' ? '\n' : c ? c : texto[i];
             }
         }
         return bytes;
     };
+    // QTest keeps the columns' names as pointers, not copies.
+    static std::list<QByteArray> nomes;
     bool cabecalho = true;
     for (const QByteArray &linha : dados(nome).split('\n')) {
         if (linha.isEmpty() || linha.startsWith('#'))
             continue;
         const QList<QByteArray> celulas = linha.split('\t');
-        if (cabecalho) {
-            // QTest keeps the names' pointers, not copies.
-            static std::list<QByteArray> nomes;
+        if (std::exchange(cabecalho, false)) {
             for (const QByteArray &coluna : celulas.mid(1))
                 QTest::addColumn<QByteArray>(nomes.emplace_back(coluna).constData());
-            cabecalho = false;
             continue;
         }
         QTestData &linhaDeTeste = QTest::newRow(celulas[0].constData());
@@ -153,31 +129,14 @@ void tabela(const QString &nome)
     }
 }
 
-QByteArray celula(const char *coluna)
-{
-    return *static_cast<const QByteArray *>(QTest::qData(coluna, qMetaTypeId<QByteArray>()));
-}
-
-QByteArray lerArquivo(const QString &caminho)
+QByteArray TestSupport::lerArquivo(const QString &caminho)
 {
     QFile arquivo(caminho);
     return arquivo.open(QIODevice::ReadOnly) ? arquivo.readAll() : QByteArray("<no file>");
 }
 
-QStringList entradas(const QString &pasta)
+QStringList TestSupport::entradas(const QString &pasta)
 {
     return QDir(pasta).entryList(
         QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
 }
-
-CoutCapture::CoutCapture()
-    : previous(std::cout.rdbuf(buffer.rdbuf()))
-{
-}
-
-CoutCapture::~CoutCapture()
-{
-    std::cout.rdbuf(previous);
-}
-
-} // namespace TestSupport

@@ -192,7 +192,7 @@ private slots:
     void entities_data() { TestSupport::tabela("entidades.tsv"); }
     void entities()
     {
-        const QByteArray enviados = TestSupport::celula("enviados");
+        const auto [enviados] = TestSupport::celulas("enviados");
         const auto c = TestSupport::connect();
         const QByteArray caso = QTest::currentDataTag();
         QStringList sent;

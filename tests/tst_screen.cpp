@@ -83,17 +83,42 @@ TelaRelatorio *telaDe(QWidget *janela)
     return tela ? tela : janela->findChild<TelaRelatorio *>();
 }
 
-// Waits for the outcome of the connection attempt under way; its LED.
-bool conectado(QWidget *janela, QSignalSpy &&resultado)
-{
-    return resultado.wait(kEspera) && aceso(janela);
-}
-#define CONEXAO(janela) QSignalSpy(telaDe(janela), &TelaRelatorio::conexaoMudou)
-
 void acionar(QWidget *janela, const char *acao)
 {
     janela->findChild<QAction *>(acao)->trigger();
 }
+
+// Connects, or with `acao` has the window connect, and waits for the outcome: its LED.
+bool conectar(QWidget *janela, const char *acao = nullptr)
+{
+    QSignalSpy resultado(telaDe(janela), &TelaRelatorio::conexaoMudou);
+    if (acao)
+        acionar(janela, acao);
+    return resultado.wait(kEspera) && aceso(janela);
+}
+
+// The main window while a report runs, or not: the button, the connection actions and the
+// progress bar.
+void ocupada(MainWindow &janela, bool sim)
+{
+    QCOMPARE(botao(&janela)->isEnabled(), !sim);
+    QCOMPARE(botao(&janela)->text(), QString(sim ? "Gerando relatório..." : "Gerar Relatório"));
+    for (const char *acao : {"actionConectar", "actionDesconectar"})
+        QCOMPARE(janela.findChild<QAction *>(acao)->isEnabled(), !sim);
+    QCOMPARE(janela.statusBar()->findChild<QProgressBar *>()->isHidden(), !sim);
+}
+
+// Undoes a change to the server at the latest when the test ends, however it ends.
+struct Desfazer
+{
+    std::function<void()> funcao;
+    void agora()
+    {
+        if (auto f = std::exchange(funcao, nullptr))
+            f();
+    }
+    ~Desfazer() { agora(); }
+};
 
 } // namespace
 
@@ -219,40 +244,37 @@ private slots:
                 {{"Aguarde. Conectando...", 0}, {texto, 5000}, {"Banco desconectado.", 5000}}));
     }
 
-    // While an attempt at a silent address is pending, the window is up and
-    // answers: a request, "Desconectar", a new "Conectar", closing.
-    void pendingAttempt_data()
-    {
-        QTest::addColumn<QString>("acao");
-        for (const char *acao : {"botaoGeraRelatorio", "actionDesconectar", "actionConectar", ""})
-            QTest::newRow(*acao ? acao : "close") << acao;
-    }
+    // While an attempt at a silent address is pending, the window is up and answers: a
+    // request, "Desconectar", a new "Conectar" (the abandoned attempt never reports), closing.
     void pendingAttempt()
     {
-        QFETCH(QString, acao);
-        usar("127.0.0.1", QString::number(mudo.serverPort()));
+        const QString silencioso = QString::number(mudo.serverPort());
+        usar("127.0.0.1", silencioso);
         auto janela = std::make_unique<MainWindow>();
-        QSignalSpy resultado = CONEXAO(janela.get());
+        QSignalSpy resultado(telaDe(janela.get()), &TelaRelatorio::conexaoMudou);
         janela->show();
         QVERIFY(QTest::qWaitForWindowExposed(janela.get()));
-        QCOMPARE(janela->statusBar()->currentMessage(), QString("Aguarde. Conectando..."));
-        QVERIFY(resultado.isEmpty() && telaDe(janela.get())->conectando() && !aceso(janela.get()));
-        if (acao == "botaoGeraRelatorio") {
-            botao(janela.get())->click();
-            QCOMPARE(caixas, QStringList{kNaoConectado});
-        } else if (acao == "actionDesconectar") {
-            acionar(janela.get(), "actionDesconectar");
-            QCOMPARE(janela->statusBar()->currentMessage(), QString("Banco desconectado."));
-            QVERIFY(!telaDe(janela.get())->conectando() && !aceso(janela.get()));
-        } else if (acao == "actionConectar") {
-            usar(ip, portaDoServidor);
-            acionar(janela.get(), "actionConectar");
-            QVERIFY(resultado.wait(kEspera));
-            QCOMPARE(resultado, QList<QVariantList>{{true}}); // the first attempt was abandoned
-        } else {
-            janela->close();
-            janela.reset();
-        }
+        const auto pendente = [&] {
+            return janela->statusBar()->currentMessage() == "Aguarde. Conectando..."
+                   && telaDe(janela.get())->conectando() && !aceso(janela.get());
+        };
+        QVERIFY(pendente());
+        botao(janela.get())->click();
+        QCOMPARE(caixas, QStringList{kNaoConectado});
+        acionar(janela.get(), "actionDesconectar");
+        QCOMPARE(janela->statusBar()->currentMessage(), QString("Banco desconectado."));
+        QVERIFY(!telaDe(janela.get())->conectando() && !aceso(janela.get()));
+        acionar(janela.get(), "actionConectar");
+        QVERIFY(pendente());
+        usar(ip, portaDoServidor);
+        acionar(janela.get(), "actionConectar");
+        QVERIFY(resultado.wait(kEspera));
+        QCOMPARE(resultado, QList<QVariantList>{{true}});
+        usar("127.0.0.1", silencioso);
+        acionar(janela.get(), "actionConectar");
+        QVERIFY(pendente() && resultado.size() == 1);
+        janela->close();
+        janela.reset();
     }
 
     void refusedRequests_data() { TestSupport::tabela("pedidos-recusados.tsv"); }
@@ -262,7 +284,7 @@ private slots:
         if (conexao == "failed")
             usar(ip, kPortaFechada);
         TelaRelatorio tela;
-        QCOMPARE(conectado(&tela, CONEXAO(&tela)), conexao != "failed");
+        QCOMPARE(conectar(&tela), conexao != "failed");
         if (conexao == "none")
             tela.desconectar();
         escolherPeriodo(&tela, periodo);
@@ -281,25 +303,14 @@ private slots:
         tzset();
         MainWindow janela;
         usar(ip, kPortaFechada); // the port loaded at start must be the one used
-        QVERIFY(conectado(&janela, CONEXAO(&janela)));
+        QVERIFY(conectar(&janela));
         escolherPeriodo(janela.centralWidget(), periodo);
-        auto *progresso = janela.statusBar()->findChild<QProgressBar *>();
-        QVERIFY(progresso && progresso->isHidden());
-
+        ocupada(janela, false);
         botao(&janela)->click();
-        QVERIFY(!botao(&janela)->isEnabled());
-        QCOMPARE(botao(&janela)->text(), QString("Gerando relatório..."));
-        for (const char *acao : {"actionConectar", "actionDesconectar"})
-            QVERIFY(!janela.findChild<QAction *>(acao)->isEnabled());
-        QVERIFY(!progresso->isHidden());
+        ocupada(janela, true);
         QCOMPARE(janela.findChildren<Relatorio *>().size(), 1);
-
         QTRY_COMPARE_WITH_TIMEOUT(caixas, QStringList{kSucesso}, kEspera);
-        QVERIFY(botao(&janela)->isEnabled());
-        QCOMPARE(botao(&janela)->text(), QString("Gerar Relatório"));
-        for (const char *acao : {"actionConectar", "actionDesconectar"})
-            QVERIFY(janela.findChild<QAction *>(acao)->isEnabled());
-        QVERIFY(progresso->isHidden());
+        ocupada(janela, false);
         QTRY_VERIFY(janela.findChildren<Relatorio *>().isEmpty());
         QVERIFY(QFileInfo::exists(diretorio.path() + "/Relatorio_" + periodo.left(10) + "_a_"
                                   + periodo.mid(periodo.indexOf('/') + 1, 10) + "." + formato));
@@ -313,22 +324,14 @@ private slots:
         const auto [falha, acao] = TestSupport::celulas("falha", "acao");
         QVERIFY(TestSupport::semear(QString::fromUtf8(TestSupport::dados("exemplo.sql"))));
         const TestSupport::CoutCapture saida; // failed or cancelled statements
-        struct AoSair
-        {
-            std::function<void()> funcao;
-            void agora()
-            {
-                if (auto f = std::exchange(funcao, nullptr))
-                    f();
-            }
-            ~AoSair() { agora(); }
-        } soltar{[] { TestSupport::exec("rollback"); }}, reparar;
+        Desfazer soltar{[] { TestSupport::exec("rollback"); }}, reparar;
         QVERIFY(TestSupport::exec("begin; lock table sessao in access exclusive mode"));
         auto janela = std::make_unique<MainWindow>();
         janela->show();
-        QVERIFY(conectado(janela.get(), CONEXAO(janela.get())));
+        QVERIFY(conectar(janela.get()));
         escolherPeriodo(janela->centralWidget(), "2015-03-01T08:00/2015-03-02T18:00");
         botao(janela.get())->click();
+        ocupada(*janela, true);
         int pid = 0;
         QTRY_VERIFY_WITH_TIMEOUT((pid = TestSupport::backendEsperandoTrava()) > 0, kEspera);
         const QString servidor = qEnvironmentVariable("QUORBEL_TEST_SERVER_CTL");
@@ -365,15 +368,12 @@ private slots:
         soltar.agora();
         QVERIFY(!saida.text().empty());
         QVERIFY(!aceso(janela.get()));
+        ocupada(*janela, false);
         botao(janela.get())->click();
         QCOMPARE(caixas.last(), kNaoConectado);
-        QSignalSpy resultado = CONEXAO(janela.get());
-        acionar(janela.get(), "actionConectar");
-        QCOMPARE(conectado(janela.get(), std::move(resultado)), falha != "stop");
+        QCOMPARE(conectar(janela.get(), "actionConectar"), falha != "stop");
         reparar.agora();
-        QSignalSpy outro = CONEXAO(janela.get());
-        acionar(janela.get(), "actionConectar");
-        QVERIFY(conectado(janela.get(), std::move(outro)));
+        QVERIFY(conectar(janela.get(), "actionConectar"));
         botao(janela.get())->click();
         QTRY_COMPARE_WITH_TIMEOUT(caixas.last(), kSucesso, kEspera);
         QTRY_VERIFY(TestSupport::exec("select 1")); // the owner's connection is back too

@@ -20,9 +20,6 @@
 
 namespace {
 
-using C = DatabaseConnection *;
-using L = QList<int>;
-
 // 2015-06-01 00:00 UTC, a day safely in the past; hora(9.5) is 09:30 on it.
 constexpr long kDia = 1433116800;
 long hora(double h)
@@ -57,21 +54,16 @@ std::pair<long, long> periodo(const QString &texto)
 
 // The ids of a list the model returns, which is then deleted.
 template <typename T>
-L ids(const std::vector<T *> &lista)
+std::vector<int> ids(const std::vector<T *> &lista)
 {
-    L result;
+    std::vector<int> result;
     for (const auto &item : tomarPosse(lista))
-        result << item->getId();
+        result.push_back(item->getId());
     return result;
 }
 
-L lista(const std::vector<int> &valores)
-{
-    return L(valores.begin(), valores.end());
-}
-
 // "6,3,4,5"
-QByteArray texto(const L &valores)
+QByteArray texto(const std::vector<int> &valores)
 {
     QByteArrayList partes;
     for (int valor : valores)
@@ -110,14 +102,14 @@ private slots:
                             + QString::number((s->instante_final - kDia) / 3600.0);
         QCOMPARE(listadas.join(';'), QString(listada));
         const int n = listada.isEmpty() ? 0 : 1;
-        QCOMPARE(ids(Funcionario::listarPorPeriodo(c.get(), inicio, fim, 7)).size(), n);
-        QCOMPARE(lista(Funcionario::producaoPorClasse(c.get(), 0, inicio, fim, 1, 7, {1})),
-                 {2 * n});
+        QCOMPARE(int(ids(Funcionario::listarPorPeriodo(c.get(), inicio, fim, 7)).size()), n);
+        QCOMPARE(texto(Funcionario::producaoPorClasse(c.get(), 0, inicio, fim, 1, 7, {1})),
+                 QByteArray::number(2 * n));
         const ResultPtr intervalos(
             executeQuery(c.get(), Sessao::consultaIntervalos(inicio, fim, 7, 1)));
         QCOMPARE(rowCount(intervalos.get()), n);
         QCOMPARE(Funcionario::contarEventos(c.get(), 0, inicio, fim, 7), eventos.toLong());
-        QCOMPARE(ids(Treino::listarComEventosNoPeriodo(c.get(), inicio, fim)).size(),
+        QCOMPARE(int(ids(Treino::listarComEventosNoPeriodo(c.get(), inicio, fim)).size()),
                  eventos != "0" ? 1 : 0);
     }
 
@@ -150,23 +142,24 @@ private slots:
     {
         const auto [treino, listados, pedidos, quantidade, contagens]
             = TestSupport::celulas("treino", "listados", "pedidos", "quantidade", "contagens");
-        const int idTreino = treino.toInt();
         // Zeca's only session covers the span 09-17: not listed, nothing counted.
         QVERIFY(sessoes("5/7 10-11 1;4/7 10-11 3;6/8 10-11 2;3/7 10-11 5;3/7 12-13 1;2/7 8-18 1"));
         QVERIFY(TestSupport::exec("insert into funcionario (id,nome) values(5,'Maria'),(4,'Maria'),"
                                   "(6,'Ana'),(3,'Maria'),(2,'Zeca'); insert into evento_muda "
                                   "(id_sessao,id_treino,classificacao) values(1,7,1)"));
         const auto c = TestSupport::connect();
-        QCOMPARE(texto(ids(Funcionario::listarPorPeriodo(c.get(), hora(9), hora(17), idTreino))),
-                 listados);
+        QCOMPARE(
+            texto(ids(Funcionario::listarPorPeriodo(c.get(), hora(9), hora(17), treino.toInt()))),
+            listados);
         std::vector<int> escolhidos;
         for (const QByteArray &id : pedidos.split(','))
             if (!id.isEmpty())
                 escolhidos.push_back(id.toInt());
         const TestSupport::CoutCapture out;
-        QCOMPARE(texto(lista(Funcionario::producaoPorClasse(
-                     c.get(), 0, hora(9), hora(17), quantidade.toInt(), idTreino, escolhidos))),
-                 contagens);
+        QCOMPARE(
+            texto(Funcionario::producaoPorClasse(c.get(), 0, hora(9), hora(17), quantidade.toInt(),
+                                                 treino.toInt(), escolhidos)),
+            contagens);
     }
 
     void failedStatementGivesDefaults()
@@ -176,14 +169,14 @@ private slots:
         QStringList sent;
         c->setStatementObserver([&](const std::string &s) { sent << s.c_str(); });
         const TestSupport::CoutCapture out;
-        QVERIFY(ids(Treino::listarComEventosNoPeriodo(c.get(), 1, 2)).isEmpty());
-        QVERIFY(ids(NumeroClassificacaoTreino::listarPorTreino(c.get(), 7)).isEmpty());
-        QVERIFY(ids(Sessao::listarPorPeriodo(c.get(), 1, 2, 7, 1, 0)).isEmpty());
-        QVERIFY(ids(Funcionario::listarPorPeriodo(c.get(), 1, 2, 0)).isEmpty());
+        QVERIFY(ids(Treino::listarComEventosNoPeriodo(c.get(), 1, 2)).empty());
+        QVERIFY(ids(NumeroClassificacaoTreino::listarPorTreino(c.get(), 7)).empty());
+        QVERIFY(ids(Sessao::listarPorPeriodo(c.get(), 1, 2, 7, 1, 0)).empty());
+        QVERIFY(ids(Funcionario::listarPorPeriodo(c.get(), 1, 2, 0)).empty());
         QCOMPARE(Sessao::tempoSomado(c.get(), 1, 2, 0, 0), 0L);
         QCOMPARE(Sessao::tempoCoberto(c.get(), 1, 2, 0, 0), 0L);
         QCOMPARE(Funcionario::contarEventos(c.get(), 0, 1, 2, 0), -1L);
-        QCOMPARE(lista(Funcionario::producaoPorClasse(c.get(), 0, 1, 2, 1, 0, {2})), {-1});
+        QCOMPARE(texto(Funcionario::producaoPorClasse(c.get(), 0, 1, 2, 1, 0, {2})), "-1");
         QCOMPARE(sent.size(), 8);
         for (const QString &sql : sent)
             QVERIFY(QString::fromStdString(out.text()).contains(sql + "\n"));

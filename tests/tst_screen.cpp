@@ -201,11 +201,12 @@ private slots:
     }
 
     // The stored address and port, what the status bar says, the LED, and the
-    // request that follows.
-    void connection_data() { TestSupport::tabela("conexoes.tsv"); }
+    // requests that follow, with the connection open, failed and closed.
+    void connection_data() { TestSupport::tabela("pedidos.tsv"); }
     void connection()
     {
-        const auto [endereco, porta, aberta] = TestSupport::celulas("endereco", "porta", "aberta");
+        const auto [endereco, porta, aberta, periodo, caixa]
+            = TestSupport::celulas("endereco", "porta", "aberta", "periodo", "caixa");
         const auto valor = [this](QString texto) {
             return texto.replace("{ip}", ip)
                 .replace("{porta}", portaDoServidor)
@@ -229,8 +230,12 @@ private slots:
                                   ? "Conectado com sucesso."
                                   : "Falha ao conectar com banco de dados. Verifique se o "
                                     "endereço de IP da máquina está correto.";
+        if (!periodo.isEmpty())
+            escolherPeriodo(&tela, periodo);
         botao(&tela)->click();
-        QTRY_COMPARE(caixas, QStringList{aberta == "1" ? kSucesso : kNaoConectado});
+        QCOMPARE(tela.findChildren<Relatorio *>().size(), caixa == kSucesso ? 1 : 0);
+        QTRY_COMPARE(caixas, QStringList{caixa});
+        QTRY_VERIFY(tela.findChildren<Relatorio *>().isEmpty());
 
         // Disconnecting twice: one message, and the lamp goes dark even if lit.
         tela.desconectar();
@@ -242,6 +247,8 @@ private slots:
             QList<QVariantList>(mensagens),
             QList<QVariantList>(
                 {{"Aguarde. Conectando...", 0}, {texto, 5000}, {"Banco desconectado.", 5000}}));
+        botao(&tela)->click();
+        QCOMPARE(caixas.last(), kNaoConectado);
     }
 
     // While an attempt at a silent address is pending, the window is up and answers: a
@@ -275,22 +282,6 @@ private slots:
         QVERIFY(pendente() && resultado.size() == 1);
         janela->close();
         janela.reset();
-    }
-
-    void refusedRequests_data() { TestSupport::tabela("pedidos-recusados.tsv"); }
-    void refusedRequests()
-    {
-        const auto [conexao, periodo, texto] = TestSupport::celulas("conexao", "periodo", "texto");
-        if (conexao == "failed")
-            usar(ip, kPortaFechada);
-        TelaRelatorio tela;
-        QCOMPARE(conectar(&tela), conexao != "failed");
-        if (conexao == "none")
-            tela.desconectar();
-        escolherPeriodo(&tela, periodo);
-        botao(&tela)->click();
-        QCOMPARE(caixas, QStringList({"Erro!|" + QString(texto)}));
-        QVERIFY(tela.findChildren<Relatorio *>().isEmpty());
     }
 
     void reportFromTheMainWindow_data() { TestSupport::tabela("relatorios-da-janela.tsv"); }

@@ -68,37 +68,25 @@ private slots:
                                  + kMissing + " (row: 0, col:0)\n");
     }
 
-    void conversions_data()
+    void conversions()
     {
-        QTest::addColumn<S>("actual");
-        QTest::addColumn<S>("expected");
-        const auto row = [](const char *tag, S actual, S expected) {
-            QTest::newRow(tag) << actual << expected;
-        };
-        row("stringToBool t", stringToBool("t") ? "true" : "false", "true");
-        row("stringToBool TRUE", stringToBool("TRUE") ? "true" : "false", "false");
-        row("stringToInt digits then letters", std::to_string(stringToInt("-12ab")), "-12");
-        row("stringToInt above int", std::to_string(stringToInt("2147483648")), "0");
+        QCOMPARE(stringToBool("t"), true);
+        QCOMPARE(stringToBool("TRUE"), false);
+        QCOMPARE(stringToInt("-12ab"), -12);    // digits, then letters
+        QCOMPARE(stringToInt("2147483648"), 0); // above int
         // long has 64 bits here, 32 on Windows (LLP64), where it fits no more than int.
         if (sizeof(long) > sizeof(int))
-            row("stringToLong above int", std::to_string(stringToLong("2147483648")), "2147483648");
-        row("toSqlValue text, quotes doubled", toSqlValue(S("D'Ávila''"), SqlValueKind::Text),
-            "'D''Ávila'''''");
-        row("toSqlValue bool", toSqlValue(false, SqlValueKind::Bool), "false");
-        row("toSqlValue long", toSqlValue(-2000000001L, SqlValueKind::Long), "-2000000001");
-        row("toSqlValue int as text", toSqlValue(5, SqlValueKind::Text), "");
-        row("formatDuration 360000", formatDuration(360000), "100:00:00");
-        row("formatDuration -3661", formatDuration(-3661), "-01:01:01");
+            QCOMPARE(std::to_string(stringToLong("2147483648")), S("2147483648"));
+        QCOMPARE(toSqlValue(S("D'Ávila''"), SqlValueKind::Text), S("'D''Ávila'''''"));
+        QCOMPARE(toSqlValue(false, SqlValueKind::Bool), S("false"));
+        QCOMPARE(toSqlValue(-2000000001L, SqlValueKind::Long), S("-2000000001"));
+        QCOMPARE(toSqlValue(5, SqlValueKind::Text), S()); // an int given as text
+        QCOMPARE(formatDuration(360000), S("100:00:00"));
+        QCOMPARE(formatDuration(-3661), S("-01:01:01"));
         // An empty PGCONNECT_TIMEOUT counts as unset: libpq would refuse it.
         qputenv("PGCONNECT_TIMEOUT", "");
         definirTempoLimiteConexaoPadrao();
-        row("connection time limit", qgetenv("PGCONNECT_TIMEOUT").toStdString(), "10");
-    }
-    void conversions()
-    {
-        QFETCH(S, actual);
-        QFETCH(S, expected);
-        QCOMPARE(actual, expected);
+        QCOMPARE(qgetenv("PGCONNECT_TIMEOUT"), QByteArray("10"));
     }
 
     void interruption()

@@ -108,26 +108,14 @@ void ocupada(MainWindow &janela, bool sim)
     QCOMPARE(janela.statusBar()->findChild<QProgressBar *>()->isHidden(), !sim);
 }
 
-// Undoes a change to the server at the latest when the test ends, however it ends.
-struct Desfazer
-{
-    std::function<void()> funcao;
-    void agora()
-    {
-        if (auto f = std::exchange(funcao, nullptr))
-            f();
-    }
-    ~Desfazer() { agora(); }
-};
-
 } // namespace
 
 class TestScreen : public QObject
 {
     Q_OBJECT
     QTemporaryDir diretorio;
-    QString ip;
-    QString portaDoServidor;
+    const QString ip = QString::fromStdString(TestSupport::hostaddr());
+    const QString portaDoServidor = QString::fromStdString(TestSupport::port());
     // A listener on 127.0.0.1 that lets connections in and never says a word.
     QTcpServer mudo;
 
@@ -159,8 +147,6 @@ private slots:
             }
         });
         timer->start(20);
-        ip = QString::fromStdString(TestSupport::hostaddr());
-        portaDoServidor = QString::fromStdString(TestSupport::port());
         QVERIFY(mudo.listen(QHostAddress::LocalHost));
     }
 
@@ -315,7 +301,14 @@ private slots:
         const auto [falha, acao] = TestSupport::celulas("falha", "acao");
         QVERIFY(TestSupport::semear(QString::fromUtf8(TestSupport::dados("exemplo.sql"))));
         const TestSupport::CoutCapture saida; // failed or cancelled statements
-        Desfazer soltar{[] { TestSupport::exec("rollback"); }}, reparar;
+        // Releasing the lock and repairing the server, each run once: when the test says, or
+        // at the latest when it ends, however it ends.
+        std::function<void()> soltar = [] { TestSupport::exec("rollback"); }, reparar = [] {};
+        const auto aoSair = qScopeGuard([&] {
+            reparar();
+            soltar();
+        });
+        const auto agora = [](std::function<void()> &passo) { std::exchange(passo, [] {})(); };
         QVERIFY(TestSupport::exec("begin; lock table sessao in access exclusive mode"));
         auto janela = std::make_unique<MainWindow>();
         janela->show();
@@ -330,13 +323,13 @@ private slots:
             QCOMPARE(TestSupport::admin("select pg_terminate_backend(" + std::to_string(pid) + ")"),
                      "t");
         } else if (falha == "stop") {
-            reparar.funcao = [servidor] { QProcess::execute(servidor, {"start"}); };
+            reparar = [servidor] { QProcess::execute(servidor, {"start"}); };
             QCOMPARE(QProcess::execute(servidor, {"stop", "fast"}), 0);
         } else if (falha == "SIGSTOP") {
             // Should the program wait for it, the test would end only at CTest's timeout.
             ::kill(pid, SIGSTOP);
-            reparar.funcao = [pid] { ::kill(pid, SIGCONT); };
-            soltar.agora();
+            reparar = [pid] { ::kill(pid, SIGCONT); };
+            agora(soltar);
         }
 
         if (!acao.isEmpty()) {
@@ -346,8 +339,8 @@ private slots:
                 acionar(janela.get(), "actionSair");
             QVERIFY(!janela->isVisible());
             janela.reset(); // as main() ends once its window has closed
-            reparar.agora();
-            soltar.agora();
+            agora(reparar);
+            agora(soltar);
             QTRY_COMPARE_WITH_TIMEOUT(backends(kDoPrograma), QString("0"), kEspera);
             QVERIFY(caixas.isEmpty());
             return;
@@ -356,14 +349,14 @@ private slots:
         // The server went away: a failure, the LED dark, the request refused
         // until a new "Conectar" succeeds.
         QTRY_COMPARE_WITH_TIMEOUT(caixas, QStringList{kFalha}, kEspera);
-        soltar.agora();
+        agora(soltar);
         QVERIFY(!saida.text().empty());
         QVERIFY(!aceso(janela.get()));
         ocupada(*janela, false);
         botao(janela.get())->click();
         QCOMPARE(caixas.last(), kNaoConectado);
         QCOMPARE(conectar(janela.get(), "actionConectar"), falha != "stop");
-        reparar.agora();
+        agora(reparar);
         QVERIFY(conectar(janela.get(), "actionConectar"));
         botao(janela.get())->click();
         QTRY_COMPARE_WITH_TIMEOUT(caixas.last(), kSucesso, kEspera);
@@ -415,22 +408,6 @@ private slots:
             QCOMPARE(valores(), aceitar ? novos : antes);
     }
 
-    void aboutDialogs()
-    {
-        MainWindow janela;
-        janela.show();
-        QVERIFY(QTest::qWaitForWindowActive(&janela));
-        QTest::keyClick(&janela, Qt::Key_F1);
-        acionar(&janela, "actionSobre");
-        const QList<QDialog *> dialogos = janela.findChildren<QDialog *>("AboutDialog");
-        QCOMPARE(dialogos.size(), 2);
-        for (const QDialog *dialogo : dialogos)
-            QVERIFY(dialogo->isVisible() && !dialogo->isModal());
-        QCOMPARE(QImage(":/img/imagens/logo.png").size(), QSize(2069, 1000));
-        const QList<QSize> tamanhos{{48, 48}, {32, 32}, {16, 16}};
-        QCOMPARE(QIcon(":/img/icone").availableSizes(), tamanhos);
-    }
-
     // Lit and dark, wide and square: the centre's green, and the disc fully
     // covering a square of the shorter side less one, centred.
     void ledDrawing()
@@ -458,7 +435,8 @@ private slots:
     }
 
     // Run under LC_ALL=C (tests/CMakeLists.txt): Qt's own texts and the calendars still speak
-    // Portuguese, while the time editors keep the system's format. Last, as the translator stays.
+    // Portuguese, while the time editors keep the system's format. F1 and "Sobre" open the about
+    // dialog, not modal, with the program's images. Last, as the translator stays.
     void portugueseThroughout()
     {
         QCOMPARE(QLocale::system().name(), QString("C"));
@@ -466,6 +444,8 @@ private slots:
         QDialogButtonBox botoes(QDialogButtonBox::Cancel);
         QCOMPARE(botoes.button(QDialogButtonBox::Cancel)->text(), QString("Cancelar"));
         MainWindow janela;
+        janela.show();
+        QVERIFY(QTest::qWaitForWindowActive(&janela));
         auto *calendario = janela.findChild<QCalendarWidget *>("calendarDataFinal");
         // The highlighted day is the selected one, whichever day a week starts on.
         const QModelIndexList destacados
@@ -477,6 +457,15 @@ private slots:
                  QString("março"));
         QCOMPARE(janela.findChild<QTimeEdit *>("timeDataFinal")->displayFormat(),
                  QString("HH:mm:ss"));
+        QTest::keyClick(&janela, Qt::Key_F1);
+        acionar(&janela, "actionSobre");
+        const QList<QDialog *> dialogos = janela.findChildren<QDialog *>("AboutDialog");
+        QCOMPARE(dialogos.size(), 2);
+        for (const QDialog *dialogo : dialogos)
+            QVERIFY(dialogo->isVisible() && !dialogo->isModal());
+        QCOMPARE(QImage(":/img/imagens/logo.png").size(), QSize(2069, 1000));
+        QCOMPARE(QIcon(":/img/icone").availableSizes(),
+                 (QList<QSize>{{48, 48}, {32, 32}, {16, 16}}));
     }
 };
 

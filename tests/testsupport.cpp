@@ -91,11 +91,6 @@ bool TestSupport::semear(QString sql)
     return exec(sql.toStdString());
 }
 
-QByteArray TestSupport::dados(const QString &nome)
-{
-    return lerArquivo(QStringLiteral(QUORBEL_TEST_DATA "/") + nome);
-}
-
 void TestSupport::tabela(const QString &nome)
 {
     const auto celula = [](const QByteArray &texto) {

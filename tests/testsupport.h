@@ -42,7 +42,10 @@ struct TestSupport
     static bool semear(QString sql);
 
     // The bytes of tests/data/<nome>.
-    static QByteArray dados(const QString &nome);
+    static QByteArray dados(const QString &nome)
+    {
+        return lerArquivo(QUORBEL_TEST_DATA "/" + nome);
+    }
     // The rows of the table tests/data/<nome> for a data-driven test: a line of
     // column names, then a row a line, cells separated by tabs, the first cell
     // the row's tag; "#" starts a comment line. In a cell \t, \r, \n, \\ and

@@ -67,16 +67,12 @@ struct TestSupport
     class CoutCapture
     {
     public:
-        CoutCapture()
-            : previous(std::cout.rdbuf(buffer.rdbuf()))
-        {
-        }
         ~CoutCapture() { std::cout.rdbuf(previous); }
         std::string text() const { return buffer.str(); }
 
     private:
         std::ostringstream buffer;
-        std::streambuf *previous;
+        std::streambuf *previous = std::cout.rdbuf(buffer.rdbuf());
     };
 };
 

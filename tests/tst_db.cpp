@@ -12,7 +12,6 @@
 #include <thread>
 
 using S = std::string;
-Q_DECLARE_METATYPE(S)
 
 const S kMissing = "Não foi possivel recuperar resultado do banco de dados.";
 

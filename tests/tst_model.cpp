@@ -16,16 +16,12 @@
 #include <QTest>
 
 #include <ctime>
-#include <functional>
 
 namespace {
 
 // 2015-06-01 00:00 UTC, a day safely in the past; hora(9.5) is 09:30 on it.
 constexpr long kDia = 1433116800;
-long hora(double h)
-{
-    return kDia + static_cast<long>(h * 3600);
-}
+const auto hora = [](double h) { return kDia + static_cast<long>(h * 3600); };
 
 // Sessions from one line: "2/7 8-10.5 3" is a session of employee 2 and variety 7 from 08:00
 // to 10:30 ("?" as end: still open) with 3 events of class 0 at its start. Ids follow the order.

@@ -9,7 +9,6 @@
 #include "report/relatorio.h"
 #include "tests/testsupport.h"
 
-#include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QScopeGuard>
@@ -33,6 +32,24 @@ const char kNome[] = "Relatorio_2015-03-01_a_2015-03-02.xls";
 const QByteArray kAntigo = "an earlier report\r\n";
 const char kSemRegrasDoFuso[] = "a zone's daylight-saving rules cannot be set in-process on "
                                 "Windows (the C runtime's TZ has none)";
+// Dates in the file and the period bounds are local time.
+#ifdef _WIN32
+// The C runtime's own form: UTC-3 with no daylight saving, as São Paulo in March 2015.
+const char kFuso[] = "BRT3";
+#else
+const char kFuso[] = "America/Sao_Paulo";
+#endif
+
+// A FIFO at the path: 0 when made. Windows has none in its file system.
+int fazerFifo(const QString &caminho)
+{
+#ifdef _WIN32
+    Q_UNUSED(caminho);
+    return -1;
+#else
+    return mkfifo(QFile::encodeName(caminho).constData(), 0600);
+#endif
+}
 
 } // namespace
 
@@ -59,22 +76,18 @@ class TestReport : public QObject
         std::vector<bool> gerado;
         std::pair<int, int> passo{0, 0};
         bool emOrdem = true;
-        connect(
-            &relatorio, &Relatorio::relatorioGerado, &relatorio,
-            [&](bool ok) {
-                const std::lock_guard<std::mutex> g(trava);
-                gerado.push_back(ok);
-            },
-            Qt::DirectConnection);
-        connect(
-            &relatorio, &Relatorio::progresso, &relatorio,
-            [&](int feitos, int previstos) {
-                const std::lock_guard<std::mutex> g(trava);
-                emOrdem = emOrdem && feitos >= passo.first && previstos >= passo.second
-                          && feitos <= previstos;
-                passo = {feitos, previstos};
-            },
-            Qt::DirectConnection);
+        const auto aoGerar = [&](bool ok) {
+            const std::lock_guard<std::mutex> g(trava);
+            gerado.push_back(ok);
+        };
+        const auto aoProgredir = [&](int feitos, int previstos) {
+            const std::lock_guard<std::mutex> g(trava);
+            emOrdem = emOrdem && feitos >= passo.first && previstos >= passo.second
+                      && feitos <= previstos;
+            passo = {feitos, previstos};
+        };
+        connect(&relatorio, &Relatorio::relatorioGerado, &relatorio, aoGerar, Qt::DirectConnection);
+        connect(&relatorio, &Relatorio::progresso, &relatorio, aoProgredir, Qt::DirectConnection);
         relatorio.start();
         if (durante)
             durante(relatorio);
@@ -91,14 +104,7 @@ class TestReport : public QObject
 private slots:
     void init()
     {
-        // Dates in the file and the period bounds are local time.
-#ifdef _WIN32
-        // The C runtime's own form: UTC-3 with no daylight saving, as São
-        // Paulo in March 2015.
-        qputenv("TZ", "BRT3");
-#else
-        qputenv("TZ", "America/Sao_Paulo");
-#endif
+        qputenv("TZ", kFuso);
         tzset();
         REQUIRE_DATABASE();
         QVERIFY(TestSupport::resetTables());
@@ -108,10 +114,7 @@ private slots:
         formato = Relatorio::Formato::Texto;
     }
 
-    void file_data()
-    {
-        TestSupport::tabela("relatorios.tsv");
-    }
+    void file_data() { TestSupport::tabela("relatorios.tsv"); }
     void file()
     {
         auto [dados, separar, tipo, antes, inicio, fim, esperado, contagens, comandos]
@@ -128,14 +131,12 @@ private slots:
         const QString caminho = pasta->path() + "/" + nome;
         const QString alvo = pasta->path() + "/alvo";
         QVERIFY(QFile(alvo).open(QIODevice::WriteOnly));
+        if (antes == "fifo")
+            SKIP_ON_WINDOWS("Windows has no FIFOs in its file system");
         if (antes == "link")
             QVERIFY(QFile::link(alvo, caminho));
         else if (antes == "fifo")
-#ifdef _WIN32
-            QSKIP("Windows has no FIFOs in its file system");
-#else
-            QCOMPARE(mkfifo(QFile::encodeName(caminho).constData(), 0600), 0);
-#endif
+            QCOMPARE(fazerFifo(caminho), 0);
         else {
             QFile anterior(caminho);
             QVERIFY(anterior.open(QIODevice::WriteOnly) && anterior.write(kAntigo) > 0);
@@ -181,16 +182,12 @@ private slots:
                 QVERIFY2(escrito.count(texto) == contagem.split('=')[0].toInt(),
                          qPrintable(QString("%1 times: ").arg(escrito.count(texto)) + texto));
         }
-        // Each summary's statements in their order, and no others.
-        QList<QStringList> secoes;
-        for (const QString &linha : QString::fromUtf8(comArquivo(comandos)).split('\n')) {
-            if (linha.startsWith("--"))
-                secoes.append(QStringList());
-            else if (!linha.isEmpty())
-                secoes.last() << linha;
-        }
+        // Each summary's statements in their order ("--" starts a summary), and no others.
         int total = 0;
-        for (const QStringList &secao : secoes) {
+        const QString listas = QString::fromUtf8("\n" + comArquivo(comandos));
+        for (const QString &texto : listas.split("\n--", Qt::SkipEmptyParts)) {
+            // The summary's name, then its statements.
+            const QStringList secao = texto.split('\n', Qt::SkipEmptyParts).mid(1);
             QStringList vistos;
             for (const QString &sql : enviados)
                 if (secao.contains(sql))
@@ -201,20 +198,14 @@ private slots:
         QVERIFY(comandos.isEmpty() || enviados.size() == total);
     }
 
-    void names_data()
-    {
-        TestSupport::tabela("nomes.tsv");
-    }
+    void names_data() { TestSupport::tabela("nomes.tsv"); }
     void names()
     {
         const auto [nome, bytes] = TestSupport::celulas("nome", "bytes");
         QCOMPARE(QByteArray::fromStdString(nomeNoArquivo(nome.toStdString())), bytes);
     }
 
-    void instants_data()
-    {
-        TestSupport::tabela("instantes.tsv");
-    }
+    void instants_data() { TestSupport::tabela("instantes.tsv"); }
     void instants()
     {
         SKIP_ON_WINDOWS(kSemRegrasDoFuso);
@@ -228,10 +219,7 @@ private slots:
         QCOMPARE(instanteRegistravel(resultado), registravel == "1");
     }
 
-    void namedPeriods_data()
-    {
-        TestSupport::tabela("periodos.tsv");
-    }
+    void namedPeriods_data() { TestSupport::tabela("periodos.tsv"); }
     void namedPeriods()
     {
         SKIP_ON_WINDOWS(kSemRegrasDoFuso);
@@ -246,16 +234,11 @@ private slots:
         }
     }
 
-    void fileThatCannotBeWritten_data()
-    {
-        QTest::addColumn<QString>("diretorio");
-        QTest::newRow("missing directory") << "/nao-existe";
-        QTest::newRow("NUL inside the directory") << QString("/a") + QChar(0) + "b";
-    }
+    void fileThatCannotBeWritten_data() { TestSupport::tabela("diretorios-invalidos.tsv"); }
     void fileThatCannotBeWritten()
     {
-        QFETCH(QString, diretorio);
-        const QString destino = pasta->path() + diretorio;
+        const auto [diretorio] = TestSupport::celulas("diretorio");
+        const QString destino = pasta->path() + QString::fromUtf8(diretorio);
         TestSupport::CoutCapture saida;
         QVERIFY(!gerar(false, kInicio, kFim, destino));
         QCOMPARE(QString::fromStdString(saida.text()),
@@ -263,16 +246,10 @@ private slots:
         QCOMPARE(TestSupport::entradas(pasta->path()), QStringList());
     }
 
-    void cancelWhileAStatementWaits_data()
-    {
-        QTest::addColumn<bool>("pastaDeTrabalho");
-        for (const bool pastaDeTrabalho : {false, true})
-            QTest::newRow(pastaDeTrabalho ? "workbook" : "text") << pastaDeTrabalho;
-    }
+    void cancelWhileAStatementWaits_data() { TestSupport::tabela("cancelamentos.tsv"); }
     void cancelWhileAStatementWaits()
     {
-        QFETCH(bool, pastaDeTrabalho);
-        if (pastaDeTrabalho)
+        if (TestSupport::celulas("formato")[0] == "xlsx")
             formato = Relatorio::Formato::PastaDeTrabalho;
         std::atomic<int> enviados{0};
         int enviadosAoCancelar = -1;

@@ -46,15 +46,14 @@ const QString kSucesso = "Aviso|Relatório gerado com sucesso!";
 const QString kPortaFechada = "1"; // nothing listens there on the loopback
 constexpr int kEspera = 20000;     // for a job or a server to get somewhere, sanitizers included
 
-// Server backends matching a condition, seen from the owner's connection.
-QString backends(const std::string &condicao)
+// The program's backends on the server, seen from the owner's connection.
+QString backendsDoPrograma()
 {
     TestSupport::exec("select pg_stat_clear_snapshot()");
     return QString::fromStdString(
-        TestSupport::scalar("select count(*) from pg_stat_activity where " + condicao));
+        TestSupport::scalar("select count(*) from pg_stat_activity where datname = 'BDQuorbel' and "
+                            "pid <> pg_backend_pid() and usename = 'quorbel'"));
 }
-const std::string kDoPrograma = "datname = 'BDQuorbel' and pid <> pg_backend_pid() and "
-                                "usename = 'quorbel'";
 
 // Chooses a period written as "start/end" in ISO 8601.
 void escolherPeriodo(QWidget *tela, const QString &periodo)
@@ -67,28 +66,14 @@ void escolherPeriodo(QWidget *tela, const QString &periodo)
     tela->findChild<QTimeEdit *>("timeDataFinal")->setTime(ate.time());
 }
 
-QPushButton *botao(QWidget *janela)
-{
-    return janela->findChild<QPushButton *>("botaoGeraRelatorio");
-}
+// Parts of the main window, or of the report screen alone.
+const auto botao = [](QWidget *w) { return w->findChild<QPushButton *>("botaoGeraRelatorio"); };
+const auto aceso = [](QWidget *w) { return w->findChild<QLedIndicator *>("led")->isChecked(); };
+const auto acionar = [](QWidget *w, const char *acao) { w->findChild<QAction *>(acao)->trigger(); };
+const auto telaDe = [](QWidget *w) { return w->findChild<TelaRelatorio *>(); };
 
-bool aceso(QWidget *janela)
-{
-    return janela->findChild<QLedIndicator *>("led")->isChecked();
-}
-
-TelaRelatorio *telaDe(QWidget *janela)
-{
-    auto *tela = qobject_cast<TelaRelatorio *>(janela);
-    return tela ? tela : janela->findChild<TelaRelatorio *>();
-}
-
-void acionar(QWidget *janela, const char *acao)
-{
-    janela->findChild<QAction *>(acao)->trigger();
-}
-
-// Connects, or with `acao` has the window connect, and waits for the outcome: its LED.
+// Waits for the outcome of the window's connection attempt under way, or of the one `acao`
+// starts: its LED.
 bool conectar(QWidget *janela, const char *acao = nullptr)
 {
     QSignalSpy resultado(telaDe(janela), &TelaRelatorio::conexaoMudou);
@@ -211,7 +196,7 @@ private slots:
         QCOMPARE(resultado, QList<QVariantList>{{aberta == "1"}});
         QCOMPARE(aceso(&tela), aberta == "1");
         // The new connection retired the one the screen opened at start.
-        QTRY_COMPARE(backends(kDoPrograma), QString(aberta));
+        QTRY_COMPARE(backendsDoPrograma(), QString(aberta));
         const QString texto = aberta == "1"
                                   ? "Conectado com sucesso."
                                   : "Falha ao conectar com banco de dados. Verifique se o "
@@ -228,7 +213,7 @@ private slots:
         tela.findChild<QLedIndicator *>("led")->setChecked(true);
         tela.desconectar();
         QVERIFY(!aceso(&tela));
-        QTRY_COMPARE(backends(kDoPrograma), QString("0"));
+        QTRY_COMPARE(backendsDoPrograma(), QString("0"));
         QCOMPARE(
             QList<QVariantList>(mensagens),
             QList<QVariantList>(
@@ -341,7 +326,7 @@ private slots:
             janela.reset(); // as main() ends once its window has closed
             agora(reparar);
             agora(soltar);
-            QTRY_COMPARE_WITH_TIMEOUT(backends(kDoPrograma), QString("0"), kEspera);
+            QTRY_COMPARE_WITH_TIMEOUT(backendsDoPrograma(), QString("0"), kEspera);
             QVERIFY(caixas.isEmpty());
             return;
         }
